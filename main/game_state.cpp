@@ -1,0 +1,3 @@
+#include "main/game_state.h"
+
+GameState game;
