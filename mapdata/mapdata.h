@@ -4,21 +4,35 @@
 
 #include <cstdint>
 #include <memory>
-#include <source_location>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace mapdata {
 
 // ---------------------------------------------------------------------------
 // Pictures.
 
+// Columns [begin, end) of one row of a picture: pixels that keyed drawing writes.
+struct PixelRun {
+  std::int32_t begin = 0;
+  std::int32_t end = 0;
+};
+
 // A picture in memory: width x height pixels 0xAARRGGBB, top row first.
 struct Image {
   std::int32_t width = 0;
   std::int32_t height = 0;
   std::vector<std::uint32_t> pixels;
+  // Found once by load_picture so that keyed drawing skips key-coloured
+  // stretches unseen: row r's runs without key colour are
+  // runs[run_start[r]] .. runs[run_start[r + 1] - 1]. Left empty when the
+  // runs are too short to pay, or for an image made by other means; such an
+  // image is drawn pixel by pixel. Loaded pixels never change afterwards.
+  std::vector<std::uint32_t> run_start;
+  std::vector<PixelRun> runs;
 };
 
 // A handle that may hold no image (a picture that could not be made).
@@ -35,12 +49,12 @@ enum class DrawMode {
 // Size probe, an image of that size filled with 0xFFFF00FF, then the load.
 // Error 2 for a file that cannot be opened, error 3 for one that is not a
 // usable BMP; a size that cannot be made gives a handle without an image.
-Picture load_picture(std::string_view path, std::source_location where = std::source_location::current());
+Picture load_picture(std::string_view path, platform::SourceLine where = platform::SourceLine::current());
 
 // Draws the whole picture with its top left corner at (x, y), clipped to the
 // screen. Error 1 when the handle holds no image. Allocates nothing.
 void draw_picture(double x, double y, const Picture& picture, DrawMode mode,
-                  std::source_location where = std::source_location::current());
+                  platform::SourceLine where = platform::SourceLine::current());
 
 // ---------------------------------------------------------------------------
 // The map definition file.
@@ -67,10 +81,10 @@ void parse_map_record(std::string_view bytes, RecordLayout layout, MapRecord& re
 std::string format_map_record(const MapRecord& record, RecordLayout layout);
 
 // Reads the game's map_file into its MapRecord; error 2 when it cannot be opened.
-void read_map_record(RecordLayout layout, std::source_location where = std::source_location::current());
+void read_map_record(RecordLayout layout, platform::SourceLine where = platform::SourceLine::current());
 // Writes the game's MapRecord to map_file in the layout of mode_name, safely
 // (the old file stays whole on any failure): error 2 when it cannot be
 // created, error 3 when writing it fails.
-void write_map_record(std::source_location where = std::source_location::current());
+void write_map_record(platform::SourceLine where = platform::SourceLine::current());
 
 }  // namespace mapdata

@@ -1,3 +1,4 @@
+// HELPERS: read /tmp/common_rules.md before writing anything (the lead removes this line).
 // The platform: screen, keyboard, mouse, time, randomness, files and the
 // runtime error report. The only module that knows about the system; the
 // game calls these operations and nothing else of it. Which backend serves
@@ -9,13 +10,26 @@
 #include <limits>
 #include <memory>
 #include <optional>
-#include <source_location>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
+
+// ---------------------------------------------------------------------------
+// Where a checked operation was called from: the line of the game's
+// statement, taken at the call site like a default argument. (clang 14 with
+// libstdc++ 12 has no SourceLine, so this is our own.)
+class SourceLine {
+ public:
+  static constexpr SourceLine current(int line = __builtin_LINE()) { return SourceLine(line); }
+  constexpr int line() const { return line_; }
+
+ private:
+  constexpr explicit SourceLine(int line) : line_(line) {}
+  int line_;
+};
 
 // ---------------------------------------------------------------------------
 // Runtime errors: one road. A checked operation that fails raises a
@@ -41,7 +55,7 @@ std::string error_report(const RuntimeError& error);
 
 // Raises runtime error `number` for the statement at `where`, naming the
 // procedure of the innermost ProcedureScope.
-[[noreturn]] void raise_error(int number, std::source_location where = std::source_location::current());
+[[noreturn]] void raise_error(int number, SourceLine where = SourceLine::current());
 
 // Names the game procedure that is running, for the reports of the checked
 // operations it calls. Every game procedure opens one on entry.
@@ -92,7 +106,7 @@ inline constexpr std::size_t TABLE_BYTES_LIMIT = std::size_t{1} << 30;
 template <class T>
 class Table {
  public:
-  explicit Table(std::int32_t count, std::source_location where = std::source_location::current()) {
+  explicit Table(std::int32_t count, SourceLine where = SourceLine::current()) {
     if (count < 1) raise_error(ERROR_ILLEGAL_FUNCTION_CALL, where);
     if (static_cast<std::size_t>(count) > TABLE_BYTES_LIMIT / sizeof(T)) raise_error(ERROR_OUT_OF_MEMORY, where);
     try {
@@ -101,11 +115,11 @@ class Table {
       raise_error(ERROR_OUT_OF_MEMORY, where);
     }
   }
-  T& operator()(std::int32_t index, std::source_location where = std::source_location::current()) {
+  T& operator()(std::int32_t index, SourceLine where = SourceLine::current()) {
     if (index < 1 || index > size()) raise_error(ERROR_OUT_OF_BOUNDS, where);
     return entries_[static_cast<std::size_t>(index - 1)];
   }
-  const T& operator()(std::int32_t index, std::source_location where = std::source_location::current()) const {
+  const T& operator()(std::int32_t index, SourceLine where = SourceLine::current()) const {
     if (index < 1 || index > size()) raise_error(ERROR_OUT_OF_BOUNDS, where);
     return entries_[static_cast<std::size_t>(index - 1)];
   }
@@ -130,7 +144,7 @@ ScreenSize desktop_size();
 // Full screen at that size, else a window of that size; error 1 when neither can be had.
 void set_screen_mode(std::int32_t width, std::int32_t height, std::int32_t depth, std::int32_t pages,
                      std::int32_t flags, std::int32_t refresh,
-                     std::source_location where = std::source_location::current());
+                     SourceLine where = SourceLine::current());
 // Chooses the built-in font whose cell is width/columns x height/rows (8x8, 8x14, 8x16) and clears the screen.
 void set_text_grid(std::int32_t columns, std::int32_t rows);
 // At most 127 characters are used.
@@ -146,7 +160,7 @@ void unlock_screen();
 // Draws code page 437 text in the built-in font and the foreground colour,
 // setting only the glyphs' pixels; positions follow to_pixel.
 void draw_text(double x, double y, std::string_view text,
-               std::source_location where = std::source_location::current());
+               SourceLine where = SourceLine::current());
 
 // The page itself, for the picture drawing of mapdata. Write to it only
 // between lock_screen and unlock_screen.

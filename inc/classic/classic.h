@@ -1,7 +1,67 @@
-// inc/classic: the classic map menu and the classic run.
+// inc/classic: the classic map menu and the classic run, with the parts of
+// a run that the free run shares.
 #pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "mapdata/mapdata.h"
+#include "platform/platform.h"
 
 // The classic map menu: "Wüste", "Stadt" and "Zurück"; returns on "Zurück".
 void MAP_MENU_CLASSIC();
 // One classic run on map_name, from reading its map file to the game-over screen.
 void PLAY_CLASSIC();
+
+// ---------------------------------------------------------------------------
+// What the free run shares with the classic run.
+
+// The obstacle tables a run owns, indexed from 1.
+struct ObstacleRow {
+  platform::Table<mapdata::Picture> images;  // entry k from "hindernis_k.bmp"
+  platform::Table<std::int32_t> x;           // world x of each obstacle's left edge; 0: removed
+  platform::Table<std::int32_t> kind;        // each obstacle's picture number
+
+  ObstacleRow(std::int32_t image_count, std::int32_t obstacle_count,
+              platform::SourceLine where = platform::SourceLine::current())
+      : images(image_count, where), x(obstacle_count, where), kind(obstacle_count, where) {}
+};
+
+// Releases the run's pictures held in GameState when the run returns.
+struct RunPictures {
+  RunPictures() = default;
+  RunPictures(const RunPictures&) = delete;
+  RunPictures& operator=(const RunPictures&) = delete;
+  ~RunPictures();
+};
+
+// "maps\" + map_name + "\" + file.
+std::string map_path(std::string_view file);
+// Loads the background picture and keeps its size in bg_w and bg_h.
+void load_background(platform::SourceLine where = platform::SourceLine::current());
+// Loads hindernis_1.bmp to hindernis_N.bmp into the row's pictures.
+void load_obstacle_images(ObstacleRow& row, platform::SourceLine where = platform::SourceLine::current());
+// Places obstacle i of the first row: two draws, for its x and its picture.
+void place_first_row_obstacle(ObstacleRow& row, std::int32_t i);
+// The base line: where the runner's and the obstacles' top edges stand.
+double base_y();
+// Whether an obstacle at world x is within the runner's collision window.
+bool in_collision_window(std::int32_t obstacle_x);
+// Draws obstacle i of the row, keyed, at its screen x and the given y.
+void draw_obstacle(ObstacleRow& row, std::int32_t i, double y);
+
+// The steps in which the classic and the free run differ; the frame loop
+// around them is the same for both.
+class RunRules {
+ public:
+  virtual ~RunRules() = default;
+  virtual void recycle_front_obstacle() = 0;      // when obstacle 1 has been removed
+  virtual void test_collisions() = 0;             // obstacles 1 and 2 against the runner
+  virtual void after_background() {}             // between the background and its wrap
+  virtual void draw_runner_and_obstacles() = 0;
+  virtual void poll_held_keys() = 0;              // after the frame has been shown
+};
+
+// The frame loop of a run, until Escape or the last life ends it.
+void run_frames(RunRules& rules, ObstacleRow& row);

@@ -1,9 +1,12 @@
-// The free map menu and the free run.
+// The free map menu and the free run: the runner rises and sinks with W/S or
+// the arrow keys, and every obstacle floats at its own height.
 #include "inc/free/free.h"
 
 #include <array>
 
+#include "inc/classic/classic.h"
 #include "inc/general/general.h"
+#include "main/game_state.h"
 #include "platform/platform.h"
 
 namespace {
@@ -20,6 +23,74 @@ constexpr std::array FREE_MAP_ROWS{
     BACK_ROW,
 };
 
+std::int32_t random_height() { return platform::int_floor(platform::random_real() * game.height_range) + 1; }
+
+class FreeRules final : public RunRules {
+ public:
+  FreeRules(ObstacleRow& row, platform::Table<std::int32_t>& height) : row_(row), height_(height) {}
+
+  // The row moves up by one; a new last obstacle comes in 1 to 250 px beyond
+  // the right edge, and at least 50 px behind the one before it.
+  void recycle_front_obstacle() override {
+    const std::int32_t last = game.obstacle_count;
+    for (game.obstacle_index = 1; game.obstacle_index < last; ++game.obstacle_index) {
+      platform::reseed_random_from_clock();
+      row_.x(game.obstacle_index) = row_.x(game.obstacle_index + 1);
+      row_.kind(game.obstacle_index) = row_.kind(game.obstacle_index + 1);
+      height_(game.obstacle_index) = height_(game.obstacle_index + 1);
+    }
+    game.obstacle_index = 1;
+    const std::int64_t right_edge = std::int64_t{game.screen_w} + game.scroll_x;
+    row_.x(last) = platform::round_half_even(static_cast<double>(right_edge) +
+                                             platform::int_floor(platform::random_real() * 250) + 1);
+    row_.kind(last) = random_kind();
+    height_(last) = random_height();
+    while (row_.x(last) < std::int64_t{row_.x(last - 1)} + 50 || row_.x(last) < right_edge) {
+      row_.x(last) = platform::round_half_even(static_cast<double>(row_.x(last - 1)) +
+                                               platform::int_floor(platform::random_real() * 200) + 1);
+      row_.kind(last) = random_kind();
+    }
+  }
+
+  // An obstacle hits when its top edge is less than 32 px above or 16 px below the runner's.
+  void test_collisions() override {
+    for (std::int32_t k = 1; k <= 2; ++k) {
+      const std::int64_t height = height_(k);
+      if (in_collision_window(row_.x(k)) && height - 32 < game.runner_height && game.runner_height < height + 16) {
+        game.lives -= 1;
+        row_.x(k) = 0;
+      }
+    }
+  }
+
+  void draw_runner_and_obstacles() override {
+    mapdata::draw_picture(200, base_y() - game.runner_height, game.runner_image, mapdata::DrawMode::keyed);
+    for (game.draw_index = 1; game.draw_index <= game.obstacle_count; ++game.draw_index) {
+      draw_obstacle(row_, game.draw_index, base_y() - height_(game.draw_index));
+    }
+    game.draw_index = 0;
+  }
+
+  void poll_held_keys() override {
+    if (platform::key_held(platform::SCAN_P)) GAME_PAUSE();
+    if ((platform::key_held(platform::SCAN_W) || platform::key_held(platform::SCAN_UP)) &&
+        game.runner_height < std::int64_t{game.height_range} - 2) {
+      game.runner_height += 2;
+    }
+    if ((platform::key_held(platform::SCAN_S) || platform::key_held(platform::SCAN_DOWN)) && game.runner_height > 2) {
+      game.runner_height -= 2;
+    }
+  }
+
+ private:
+  static std::int32_t random_kind() {
+    return platform::int_floor(platform::random_real() * game.obstacle_image_count) + 1;
+  }
+
+  ObstacleRow& row_;
+  platform::Table<std::int32_t>& height_;
+};
+
 }  // namespace
 
 void MAP_MENU_FREE() {
@@ -29,4 +100,35 @@ void MAP_MENU_FREE() {
 
 void PLAY_FREE() {
   platform::ProcedureScope scope{"inc/free", "PLAY_FREE"};
+  const RunPictures pictures;
+
+  game.ground_offset = 0.0;
+  game.obstacle_index = 0;
+  game.map_file = map_path("map.def");
+  game.speed = 30;
+  game.scroll_x = 1;
+  game.runner_height = 0;
+  game.level = 1;
+  game.score = 0;
+  game.lives = 3;
+  game.bg_tile_x = 0;
+  game.bg_scroll = 0;
+  mapdata::read_map_record(mapdata::RecordLayout::free);
+
+  ObstacleRow row(game.obstacle_image_count, game.obstacle_count);
+  platform::Table<std::int32_t> height(game.obstacle_count);
+  game.runner_image = mapdata::load_picture(map_path("char.bmp"));
+  load_background();
+  load_obstacle_images(row);
+
+  // A row of one obstacle has no spacing (it would divide by zero) and no
+  // obstacle 2 for the first frame's collision test: refuse it as that frame would.
+  if (game.obstacle_count == 1) platform::raise_error(platform::ERROR_OUT_OF_BOUNDS);
+  for (game.obstacle_index = 1; game.obstacle_index <= game.obstacle_count; ++game.obstacle_index) {
+    place_first_row_obstacle(row, game.obstacle_index);
+    height(game.obstacle_index) = random_height();
+  }
+
+  FreeRules rules(row, height);
+  run_frames(rules, row);
 }
