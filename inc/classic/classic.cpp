@@ -57,10 +57,10 @@ class ClassicRules final : public RunRules {
     }
   }
 
-  // A hit costs a life and removes the obstacle; a runner 10 px up is safe.
+  // A hit costs a life and removes the obstacle.
   void test_collisions() override {
     for (std::int32_t i = 1; i <= 2; ++i) {
-      if (in_collision_window(row_.x(i)) && game.runner_height < 10) {
+      if (classic_runner_hit_by(row_.x(i))) {
         game.lives -= 1;
         row_.x(i) = 0;
       }
@@ -109,6 +109,8 @@ class ClassicRules final : public RunRules {
 };
 
 }  // namespace
+
+bool classic_runner_hit_by(std::int32_t obstacle_x) { return in_collision_window(obstacle_x) && game.runner_height < 10; }
 
 void MAP_MENU_CLASSIC() {
   platform::ProcedureScope scope{"inc/classic", "MAP_MENU_CLASSIC"};

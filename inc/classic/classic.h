@@ -13,6 +13,8 @@
 void MAP_MENU_CLASSIC();
 // One classic run on map_name, from reading its map file to the game-over screen.
 void PLAY_CLASSIC();
+// Whether a classic obstacle at world x hits the runner: inside the window and the runner below 10 px.
+bool classic_runner_hit_by(std::int32_t obstacle_x);
 
 // ---------------------------------------------------------------------------
 // What the free run shares with the classic run.
@@ -50,6 +52,11 @@ double base_y();
 bool in_collision_window(std::int32_t obstacle_x);
 // Draws obstacle i of the row, keyed, at its screen x and the given y.
 void draw_obstacle(ObstacleRow& row, std::int32_t i, double y);
+
+// A level comes once the score passes 5 x level squared, with the message; from level 6 a last life gets company.
+void check_level();
+// The frame wait shrinks with the level, down to 1 from level 9 on.
+void update_speed();
 
 // The steps in which the classic and the free run differ; the frame loop
 // around them is the same for both.

@@ -50,7 +50,17 @@ void draw_level_message() {
   }
 }
 
-// A level comes once the score passes 5 x level squared; from level 6 a last life gets company.
+// A point every 51 frames.
+void count_points() {
+  game.point_tick += 1;
+  if (game.point_tick > 50) {
+    game.score += 1;
+    game.point_tick = 0;
+  }
+}
+
+}  // namespace
+
 void check_level() {
   if (game.score > game.level * (game.level / 2.0) * 10) {
     game.level += 1;
@@ -64,17 +74,6 @@ void update_speed() {
   if (game.speed > 3) game.speed = 30 - 3 * game.level;
   if (game.speed < 4 && game.speed > 1 && game.level > 33 - 3 * game.level) game.speed -= 1;
 }
-
-// A point every 51 frames.
-void count_points() {
-  game.point_tick += 1;
-  if (game.point_tick > 50) {
-    game.score += 1;
-    game.point_tick = 0;
-  }
-}
-
-}  // namespace
 
 RunPictures::~RunPictures() {
   game.runner_image.reset();

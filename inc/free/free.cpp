@@ -52,11 +52,9 @@ class FreeRules final : public RunRules {
     }
   }
 
-  // An obstacle hits when its top edge is less than 32 px above or 16 px below the runner's.
   void test_collisions() override {
     for (std::int32_t k = 1; k <= 2; ++k) {
-      const std::int64_t height = height_(k);
-      if (in_collision_window(row_.x(k)) && height - 32 < game.runner_height && game.runner_height < height + 16) {
+      if (free_runner_hit_by(row_.x(k), height_(k))) {
         game.lives -= 1;
         row_.x(k) = 0;
       }
@@ -92,6 +90,11 @@ class FreeRules final : public RunRules {
 };
 
 }  // namespace
+
+bool free_runner_hit_by(std::int32_t obstacle_x, std::int32_t obstacle_height) {
+  const std::int64_t height = obstacle_height;
+  return in_collision_window(obstacle_x) && height - 32 < game.runner_height && game.runner_height < height + 16;
+}
 
 void MAP_MENU_FREE() {
   platform::ProcedureScope scope{"inc/free", "MAP_MENU_FREE"};

@@ -1,7 +1,12 @@
 // inc/free: the free map menu and the free run.
 #pragma once
 
+#include <cstdint>
+
 // The free map menu: "Sky" and "Zurück"; returns on "Zurück".
 void MAP_MENU_FREE();
 // One free run on map_name, from reading its map file to the game-over screen.
 void PLAY_FREE();
+// Whether a free obstacle at world x and this height hits the runner: inside the window,
+// its top edge less than 32 px above or 16 px below the runner's.
+bool free_runner_hit_by(std::int32_t obstacle_x, std::int32_t obstacle_height);
