@@ -384,14 +384,14 @@ def cactus():
 def boulder():
     a = Canvas(22, 20, margin=2)
     R, RL, RD, RDD = 0xB0654A, 0xD8906A, 0x7E4232, 0x5A2C22
-    a.poly([(1, 17), (2, 9), (6, 4), (11, 2), (16, 5), (19, 11), (19, 17)], R)
-    a.poly([(3, 9), (6, 5), (11, 3), (12, 5), (8, 7), (5, 11)], RL)
-    a.poly([(13, 10), (19, 11), (19, 17), (12, 17)], RD)
-    a.line(8, 8, 12, 12, RDD)                        # crack
-    a.line(12, 12, 11, 15, RDD)
-    a.rect(4, 13, 6, 13, RD)                         # strata
-    a.rect(14, 7, 16, 7, RD)
-    a.rect(0, 17, 20, 17, 0xC9A060)                  # sand
+    a.poly([(1, 17), (2, 9), (5, 4), (9, 2), (13, 5), (16, 11), (16, 17)], R)
+    a.poly([(3, 9), (5, 5), (9, 3), (10, 5), (7, 7), (5, 11)], RL)
+    a.poly([(11, 10), (16, 11), (16, 17), (10, 17)], RD)
+    a.line(7, 8, 10, 12, RDD)                        # crack
+    a.line(10, 12, 9, 15, RDD)
+    a.rect(3, 13, 5, 13, RD)                         # strata
+    a.rect(11, 7, 13, 7, RD)
+    a.rect(0, 17, 17, 17, 0xC9A060)                  # sand
     a.rect(3, 16, 4, 16, 0xC9A060)
     a.outline(0x2E160E)
     return classic_sprite(a)
@@ -406,17 +406,17 @@ def skull_post():
     a.ellipse(11, 7, 5, 4, B)                        # cranium
     a.rect(8, 9, 14, 12, B)                          # snout
     a.rect(9, 13, 13, 13, B)
-    a.line(6, 5, 2, 4, B, 2)                         # horns
-    a.line(2, 4, 1, 1, B, 2)
-    a.line(16, 5, 20, 4, B, 2)
-    a.line(20, 4, 21, 1, B, 2)
+    a.line(6, 5, 4, 4, B, 2)                         # horns
+    a.line(4, 4, 3, 1, B, 2)
+    a.line(16, 5, 18, 4, B, 2)
+    a.line(18, 4, 19, 1, B, 2)
     a.rect(8, 4, 13, 4, BL)
     a.rect(8, 6, 9, 7, 0x2A1A14)                     # eye holes
     a.rect(13, 6, 14, 7, 0x2A1A14)
     a.set(10, 11, BD)                                # nostrils
     a.set(12, 11, BD)
     a.rect(8, 12, 14, 12, BD)
-    a.rect(5, 20, 17, 20, 0xC9A060)                  # sand heap
+    a.rect(6, 20, 16, 20, 0xC9A060)                  # sand heap
     a.rect(8, 19, 14, 19, 0xC9A060)
     a.outline(0x3A2A1E)
     return classic_sprite(a)
