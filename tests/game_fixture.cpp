@@ -1,5 +1,6 @@
 #include "tests/game_fixture.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -131,6 +132,28 @@ bool text_shown_at(double x, double y, const std::string& text, std::uint32_t co
     }
   }
   return true;
+}
+
+namespace {
+
+constexpr double SAMPLE_PERIOD = 50e-6;
+
+void sample_frames(double at, double until, std::int32_t last_scroll_x, std::function<void()> per_frame) {
+  platform::headless::at_call(at, [=] {
+    std::int32_t seen = last_scroll_x;
+    if (game.scroll_x != seen) {
+      seen = game.scroll_x;
+      per_frame();
+    }
+    const double next = std::max(at, platform::headless::now_seconds()) + SAMPLE_PERIOD;
+    if (next < until) sample_frames(next, until, seen, per_frame);
+  });
+}
+
+}  // namespace
+
+void after_each_frame(double until, std::function<void()> per_frame) {
+  sample_frames(platform::headless::now_seconds(), until, game.scroll_x, std::move(per_frame));
 }
 
 }  // namespace fixture

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,11 @@ void make_banners();
 // A fresh platform and game of that screen size, set up as start-up does
 // (screen mode and 8x16 text) but without banners or menus.
 void fresh_game(std::int32_t width = 1366, std::int32_t height = 768);
+
+// Calls `per_frame` once in each run frame's wait (noticing that scroll_x
+// has moved on), until the virtual clock reaches `until`: the k-th call sees
+// frames 1 to k-1 finished and frame k's steps up to its hit tests done.
+void after_each_frame(double until, std::function<void()> per_frame);
 
 // Whether the screen shows exactly `text` in the 8x16 font at (x, y): every glyph pixel of the colour, every other pixel of its cells not.
 bool text_shown_at(double x, double y, const std::string& text, std::uint32_t colour = 0xFFFFFF);
