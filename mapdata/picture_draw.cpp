@@ -1,0 +1,95 @@
+// draw_picture: puts an Image on the screen, clipped, in one of the two
+// drawing modes. Allocates nothing.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "mapdata/mapdata.h"
+#include "mapdata/picture_blit.h"
+#include "platform/platform.h"
+
+namespace mapdata {
+namespace {
+
+// Holds the screen lock for the time of one copy, inside any lock the caller holds.
+class ScreenLock {
+ public:
+  ScreenLock() { platform::lock_screen(); }
+  ~ScreenLock() { platform::unlock_screen(); }
+  ScreenLock(const ScreenLock&) = delete;
+  ScreenLock& operator=(const ScreenLock&) = delete;
+};
+
+bool holds_image(const Picture& picture) {
+  if (!picture || picture->width < 1 || picture->height < 1) return false;
+  const auto count = static_cast<std::uint64_t>(picture->width) * static_cast<std::uint64_t>(picture->height);
+  return picture->pixels.size() >= count;
+}
+
+bool has_runs(const Image& image) {
+  return image.run_start.size() == static_cast<std::size_t>(image.height) + 1;
+}
+
+}  // namespace
+
+void draw_picture(double x, double y, const Picture& picture, DrawMode mode, platform::SourceLine where) {
+  if (!holds_image(picture)) platform::raise_error(platform::ERROR_ILLEGAL_FUNCTION_CALL, where);
+  const Image& image = *picture;
+  const std::int64_t left = platform::to_pixel(x);
+  const std::int64_t top = platform::to_pixel(y);
+
+  ScreenLock lock;
+  const platform::ScreenPixels screen = platform::screen_pixels();
+  if (screen.pixels == nullptr) return;
+
+  // The visible part, in screen columns and rows; 64-bit so that no sum overflows.
+  const std::int64_t x0 = std::max<std::int64_t>(left, 0);
+  const std::int64_t x1 = std::min<std::int64_t>(left + image.width, screen.width);
+  const std::int64_t y0 = std::max<std::int64_t>(top, 0);
+  const std::int64_t y1 = std::min<std::int64_t>(top + image.height, screen.height);
+  if (x0 >= x1 || y0 >= y1) return;
+
+  const auto visible = static_cast<std::size_t>(x1 - x0);
+  const auto source_x = static_cast<std::size_t>(x0 - left);
+  const auto image_width = static_cast<std::size_t>(image.width);
+  const auto screen_width = static_cast<std::size_t>(screen.width);
+  const std::uint32_t* source = image.pixels.data() + static_cast<std::size_t>(y0 - top) * image_width + source_x;
+  std::uint32_t* target = screen.pixels + static_cast<std::size_t>(y0) * screen_width + static_cast<std::size_t>(x0);
+  const auto rows = static_cast<std::size_t>(y1 - y0);
+
+  if (mode == DrawMode::opaque) {
+    for (std::size_t r = 0; r < rows; ++r, source += image_width, target += screen_width) {
+      std::memcpy(target, source, visible * sizeof(std::uint32_t));
+    }
+    return;
+  }
+
+  const blit::Kernels& kernels = blit::best_kernels();
+  if (!has_runs(image)) {
+    for (std::size_t r = 0; r < rows; ++r, source += image_width, target += screen_width) {
+      kernels.keyed(target, source, visible);
+    }
+    return;
+  }
+
+  // Runs without key colour are copied with alpha cleared; the key-coloured
+  // stretches between them are never looked at.
+  const auto clip_begin = static_cast<std::int64_t>(source_x);
+  const auto clip_end = clip_begin + static_cast<std::int64_t>(visible);
+  const std::size_t first_row = static_cast<std::size_t>(y0 - top);
+  for (std::size_t r = 0; r < rows; ++r, source += image_width, target += screen_width) {
+    const std::size_t row = first_row + r;
+    const std::size_t end = std::min<std::size_t>(image.run_start[row + 1], image.runs.size());
+    for (std::size_t i = image.run_start[row]; i < end; ++i) {
+      const PixelRun run = image.runs[i];
+      if (run.begin >= clip_end) break;
+      const std::int64_t begin = std::max<std::int64_t>(run.begin, clip_begin);
+      const std::int64_t stop = std::min<std::int64_t>(run.end, clip_end);
+      if (begin >= stop) continue;
+      const auto offset = static_cast<std::size_t>(begin - clip_begin);
+      kernels.clear_alpha(target + offset, source + offset, static_cast<std::size_t>(stop - begin));
+    }
+  }
+}
+
+}  // namespace mapdata
