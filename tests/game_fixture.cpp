@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 
 #include "platform/font.h"
@@ -153,7 +154,32 @@ void sample_frames(double at, double until, std::int32_t last_scroll_x, std::fun
 }  // namespace
 
 void after_each_frame(double until, std::function<void()> per_frame) {
-  sample_frames(platform::headless::now_seconds(), until, game.scroll_x, std::move(per_frame));
+  sample_frames(platform::headless::now_seconds() + SAMPLE_PERIOD, until, game.scroll_x, std::move(per_frame));
+}
+
+void jump_every_obstacle(double until, const bool* playing) {
+  auto space_held = std::make_shared<bool>(false);
+  after_each_frame(until, [=] {
+    const double now = platform::headless::now_seconds();
+    if (*space_held) {
+      platform::headless::at_release(now, platform::SCAN_SPACE);
+      *space_held = false;
+    }
+    if (game.jump_tick != 0 || (playing != nullptr && !*playing)) return;
+    // The last frame shown: an obstacle 228 to 250 px from the left edge is
+    // jumped now, so that the runner is 10 px up before it reaches the window.
+    const std::int32_t row = platform::to_pixel(game.screen_h - 150 + game.ground_offset) + 5;
+    const auto obstacle_at = [&](std::int32_t x) {
+      return (platform::headless::pixel(x, row) & 0xFFFFFF) == OBSTACLE_COLOUR;
+    };
+    for (std::int32_t x = 228; x <= 250; ++x) {
+      if (obstacle_at(x) && !obstacle_at(x - 1)) {
+        platform::headless::at_hold(now, platform::SCAN_SPACE);
+        *space_held = true;
+        return;
+      }
+    }
+  });
 }
 
 }  // namespace fixture

@@ -61,6 +61,10 @@ void fresh_game(std::int32_t width = 1366, std::int32_t height = 768);
 // frames 1 to k-1 finished and frame k's steps up to its hit tests done.
 void after_each_frame(double until, std::function<void()> per_frame);
 
+// A classic player that jumps every obstacle of make_classic_map's pictures
+// in time, from now until `until`, while `*playing` is true.
+void jump_every_obstacle(double until, const bool* playing = nullptr);
+
 // Whether the screen shows exactly `text` in the 8x16 font at (x, y): every glyph pixel of the colour, every other pixel of its cells not.
 bool text_shown_at(double x, double y, const std::string& text, std::uint32_t colour = 0xFFFFFF);
 
