@@ -176,6 +176,21 @@ TEST(MapRecord, WriteThenReadGivesTheSameRecordInBothModes) {
   }
 }
 
+TEST(MapRecord, ShippedMapsReadAndWriteBackByteForByte) {
+  const struct {
+    const char* folder;
+    RecordLayout layout;
+  } maps[] = {{"desert", CLASSIC}, {"city", CLASSIC}, {"sky", FREE}};
+  for (const auto& m : maps) {
+    const std::string bytes =
+        fixture::read_file(std::filesystem::path(TANDREL_SOURCE_DIR) / "data/maps" / m.folder / "map.def");
+    MapRecord read;
+    mapdata::parse_map_record(bytes, m.layout, read);
+    EXPECT_GE(read.obstacle_count, m.layout == CLASSIC ? 5 : 2) << m.folder;
+    EXPECT_EQ(mapdata::format_map_record(read, m.layout), bytes) << m.folder;
+  }
+}
+
 // The game's own path: the file holds the new line, or on a failure keeps its old bytes.
 class MapSave : public ::testing::Test {
  protected:
