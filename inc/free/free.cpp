@@ -24,33 +24,13 @@ constexpr std::array FREE_MAP_ROWS{
 };
 
 std::int32_t random_height() { return platform::int_floor(platform::random_real() * game.height_range) + 1; }
+std::int32_t random_kind() { return platform::int_floor(platform::random_real() * game.obstacle_image_count) + 1; }
 
 class FreeRules final : public RunRules {
  public:
   FreeRules(ObstacleRow& row, platform::Table<std::int32_t>& height) : row_(row), height_(height) {}
 
-  // The row moves up by one; a new last obstacle comes in 1 to 250 px beyond
-  // the right edge, and at least 50 px behind the one before it.
-  void recycle_front_obstacle() override {
-    const std::int32_t last = game.obstacle_count;
-    for (game.obstacle_index = 1; game.obstacle_index < last; ++game.obstacle_index) {
-      platform::reseed_random_from_clock();
-      row_.x(game.obstacle_index) = row_.x(game.obstacle_index + 1);
-      row_.kind(game.obstacle_index) = row_.kind(game.obstacle_index + 1);
-      height_(game.obstacle_index) = height_(game.obstacle_index + 1);
-    }
-    game.obstacle_index = 1;
-    const std::int64_t right_edge = std::int64_t{game.screen_w} + game.scroll_x;
-    row_.x(last) = platform::round_half_even(static_cast<double>(right_edge) +
-                                             platform::int_floor(platform::random_real() * 250) + 1);
-    row_.kind(last) = random_kind();
-    height_(last) = random_height();
-    while (row_.x(last) < std::int64_t{row_.x(last - 1)} + 50 || row_.x(last) < right_edge) {
-      row_.x(last) = platform::round_half_even(static_cast<double>(row_.x(last - 1)) +
-                                               platform::int_floor(platform::random_real() * 200) + 1);
-      row_.kind(last) = random_kind();
-    }
-  }
+  void recycle_front_obstacle() override { recycle_free_row(row_, height_); }
 
   void test_collisions() override {
     for (std::int32_t k = 1; k <= 2; ++k) {
@@ -81,10 +61,6 @@ class FreeRules final : public RunRules {
   }
 
  private:
-  static std::int32_t random_kind() {
-    return platform::int_floor(platform::random_real() * game.obstacle_image_count) + 1;
-  }
-
   ObstacleRow& row_;
   platform::Table<std::int32_t>& height_;
 };
@@ -94,6 +70,27 @@ class FreeRules final : public RunRules {
 bool free_runner_hit_by(std::int32_t obstacle_x, std::int32_t obstacle_height) {
   const std::int64_t height = obstacle_height;
   return in_collision_window(obstacle_x) && height - 32 < game.runner_height && game.runner_height < height + 16;
+}
+
+void recycle_free_row(ObstacleRow& row, platform::Table<std::int32_t>& height) {
+  const std::int32_t last = game.obstacle_count;
+  for (game.obstacle_index = 1; game.obstacle_index < last; ++game.obstacle_index) {
+    platform::reseed_random_from_clock();
+    row.x(game.obstacle_index) = row.x(game.obstacle_index + 1);
+    row.kind(game.obstacle_index) = row.kind(game.obstacle_index + 1);
+    height(game.obstacle_index) = height(game.obstacle_index + 1);
+  }
+  game.obstacle_index = 1;
+  const std::int64_t right_edge = std::int64_t{game.screen_w} + game.scroll_x;
+  row.x(last) =
+      platform::round_half_even(static_cast<double>(right_edge) + platform::int_floor(platform::random_real() * 250) + 1);
+  row.kind(last) = random_kind();
+  height(last) = random_height();
+  while (row.x(last) < std::int64_t{row.x(last - 1)} + 50 || row.x(last) < right_edge) {
+    row.x(last) = platform::round_half_even(static_cast<double>(row.x(last - 1)) +
+                                            platform::int_floor(platform::random_real() * 200) + 1);
+    row.kind(last) = random_kind();
+  }
 }
 
 void MAP_MENU_FREE() {
