@@ -112,6 +112,8 @@ class ClassicRules final : public RunRules {
 
 bool classic_runner_hit_by(std::int32_t obstacle_x) { return in_collision_window(obstacle_x) && game.runner_height < 10; }
 
+std::unique_ptr<RunRules> classic_rules(ObstacleRow& row) { return std::make_unique<ClassicRules>(row); }
+
 void MAP_MENU_CLASSIC() {
   platform::ProcedureScope scope{"inc/classic", "MAP_MENU_CLASSIC"};
   run_map_menu(CLASSIC_MAP_ROWS);

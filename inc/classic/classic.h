@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -70,5 +71,9 @@ class RunRules {
   virtual void poll_held_keys() = 0;              // after the frame has been shown
 };
 
+// One frame's picture, composed under the screen lock and shown at its unlock.
+void compose_frame(RunRules& rules);
 // The frame loop of a run, until Escape or the last life ends it.
 void run_frames(RunRules& rules, ObstacleRow& row);
+// The classic run's own steps, over its row (also for measuring a frame).
+std::unique_ptr<RunRules> classic_rules(ObstacleRow& row);

@@ -120,6 +120,19 @@ void draw_obstacle(ObstacleRow& row, std::int32_t i, double y) {
                         mapdata::DrawMode::keyed);
 }
 
+void compose_frame(RunRules& rules) {
+  platform::lock_screen();
+  platform::clear_screen();
+  platform::set_colour(WHITE, static_cast<std::uint32_t>(game.background_colour));
+  draw_background();
+  rules.after_background();
+  wrap_background();
+  draw_status_lines();
+  rules.draw_runner_and_obstacles();
+  draw_level_message();
+  platform::unlock_screen();
+}
+
 void run_frames(RunRules& rules, ObstacleRow& row) {
   for (;;) {
     if (row.x(1) == 0) rules.recycle_front_obstacle();
@@ -138,16 +151,7 @@ void run_frames(RunRules& rules, ObstacleRow& row) {
     game.bg_scroll += 2;
     wait_out_frame_delay();
 
-    platform::lock_screen();
-    platform::clear_screen();
-    platform::set_colour(WHITE, static_cast<std::uint32_t>(game.background_colour));
-    draw_background();
-    rules.after_background();
-    wrap_background();
-    draw_status_lines();
-    rules.draw_runner_and_obstacles();
-    draw_level_message();
-    platform::unlock_screen();
+    compose_frame(rules);
 
     rules.poll_held_keys();
     check_level();

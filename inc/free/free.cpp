@@ -93,6 +93,10 @@ void recycle_free_row(ObstacleRow& row, platform::Table<std::int32_t>& height) {
   }
 }
 
+std::unique_ptr<RunRules> free_rules(ObstacleRow& row, platform::Table<std::int32_t>& height) {
+  return std::make_unique<FreeRules>(row, height);
+}
+
 void MAP_MENU_FREE() {
   platform::ProcedureScope scope{"inc/free", "MAP_MENU_FREE"};
   run_map_menu(FREE_MAP_ROWS);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "inc/classic/classic.h"
 
@@ -16,3 +17,5 @@ bool free_runner_hit_by(std::int32_t obstacle_x, std::int32_t obstacle_height);
 // last obstacle comes in 1 to 250 px beyond the right edge, and at least 50 px
 // behind the one before it.
 void recycle_free_row(ObstacleRow& row, platform::Table<std::int32_t>& height);
+// The free run's own steps, over its row and heights (also for measuring a frame).
+std::unique_ptr<RunRules> free_rules(ObstacleRow& row, platform::Table<std::int32_t>& height);
