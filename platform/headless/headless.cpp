@@ -85,7 +85,11 @@ class Headless final : public backend::Backend {
     deliver();
   }
 
-  void add(double seconds, Event event) { events_.emplace(microseconds(seconds), std::move(event)); }
+  // An event whose time has come takes effect at once.
+  void add(double seconds, Event event) {
+    events_.emplace(microseconds(seconds), std::move(event));
+    deliver();
+  }
 
   std::int64_t now_us_ = 0;
   std::int64_t step_us_ = DEFAULT_STEP_US;
