@@ -1,4 +1,3 @@
-// HELPERS: read /tmp/common_rules.md before writing anything (the lead removes this line).
 // The platform: screen, keyboard, mouse, time, randomness, files and the
 // runtime error report. The only module that knows about the system; the
 // game calls these operations and nothing else of it. Which backend serves

@@ -52,9 +52,13 @@ TEST(ClassicFirstRow, StandsOnTheSpacingPushedRightByUpTo299AndIsTheSameEverySta
     }
     EXPECT_EQ(rows[0], rows[1]) << "the same first row at every program start";
     // On 1366 px the spacing is 341.5: obstacle 1 is F + 441.5 rounded to the even neighbour.
-    if (c.screen_w == 1366) EXPECT_EQ(rows[0][0] % 2, 0);
+    if (c.screen_w == 1366) {
+      EXPECT_EQ(rows[0][0] % 2, 0);
+    }
     // On 640 px obstacle 1 lies at 260 to 559.
-    if (c.screen_w == 640) EXPECT_TRUE(rows[0][0] >= 260 && rows[0][0] <= 559);
+    if (c.screen_w == 640) {
+      EXPECT_TRUE(rows[0][0] >= 260 && rows[0][0] <= 559);
+    }
   }
 }
 

@@ -42,7 +42,10 @@ TEST_P(StartUp, TakesTheDesktopFullScreenWithTitleAndEightBySixteenText) {
   EXPECT_TRUE(menu_shown) << "the menu's texts in the 8x16 font";
 }
 
-INSTANTIATE_TEST_SUITE_P(Desktops, StartUp, testing::Values(StartUpCase{1366, 768}, StartUpCase{800, 600}));
+INSTANTIATE_TEST_SUITE_P(Desktops, StartUp, testing::Values(StartUpCase{1366, 768}, StartUpCase{800, 600}),
+                         [](const auto& info) {
+                           return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         });
 
 TEST(StartUp, MissingFirstBannerEndsBeforeAnyMenuWithError2) {
   fixture::WorkingFolder folder;
@@ -90,7 +93,12 @@ INSTANTIATE_TEST_SUITE_P(Bands, MainMenuClick,
                                          ClickCase{500, 124, 1, ""}, ClickCase{500, 125, 1, "Free"},
                                          ClickCase{500, 143, 1, "Free"}, ClickCase{500, 144, 1, ""},
                                          ClickCase{500, 110, 2, ""}, ClickCase{500, 110, 3, ""},
-                                         ClickCase{500, 110, 5, ""}, ClickCase{-1, -1, -1, ""}));
+                                         ClickCase{500, 110, 5, ""}, ClickCase{-1, -1, -1, ""}),
+                         [](const auto& info) {
+                           const ClickCase& c = info.param;
+                           const auto number = [](std::int32_t v) { return (v < 0 ? "minus" : "") + std::to_string(v < 0 ? -v : v); };
+                           return "x" + number(c.x) + "_y" + number(c.y) + "_buttons" + number(c.buttons);
+                         });
 
 // Opens the classic map menu, then clicks the back row far to the right.
 TEST(MapMenu, BackRowHasNoRightBoundAndTheMainMenuGoesOnToEscape) {
