@@ -79,16 +79,9 @@ void draw_picture(double x, double y, const Picture& picture, DrawMode mode, pla
   const std::size_t first_row = static_cast<std::size_t>(y0 - top);
   for (std::size_t r = 0; r < rows; ++r, source += image_width, target += screen_width) {
     const std::size_t row = first_row + r;
+    const std::size_t first = image.run_start[row];
     const std::size_t end = std::min<std::size_t>(image.run_start[row + 1], image.runs.size());
-    for (std::size_t i = image.run_start[row]; i < end; ++i) {
-      const PixelRun run = image.runs[i];
-      if (run.begin >= clip_end) break;
-      const std::int64_t begin = std::max<std::int64_t>(run.begin, clip_begin);
-      const std::int64_t stop = std::min<std::int64_t>(run.end, clip_end);
-      if (begin >= stop) continue;
-      const auto offset = static_cast<std::size_t>(begin - clip_begin);
-      kernels.clear_alpha(target + offset, source + offset, static_cast<std::size_t>(stop - begin));
-    }
+    if (first < end) kernels.runs(target, source, image.runs.data() + first, end - first, clip_begin, clip_end);
   }
 }
 

@@ -216,14 +216,13 @@ class RunFinder {
   void add_row(std::span<const std::uint32_t> row) {
     if (!working_) return;
     const std::size_t n = row.size();
-    const auto keyed = [](std::uint32_t p) { return (p & blit::colour_bits) == key_colour; };
     std::size_t x = 0;
     try {
       while (x < n) {
-        while (x < n && keyed(row[x])) ++x;
+        x = find_(row.data(), x, n, false);
         if (x == n) break;
         const std::size_t begin = x;
-        while (x < n && !keyed(row[x])) ++x;
+        x = find_(row.data(), x, n, true);
         if (runs_.size() >= limit_) {
           give_up();
           return;
@@ -266,6 +265,7 @@ class RunFinder {
     row_end_ = {};
   }
 
+  blit::FindInRow find_ = blit::best_kernels().find;
   std::size_t limit_;
   std::size_t height_;
   bool working_ = true;

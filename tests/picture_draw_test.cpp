@@ -193,6 +193,28 @@ TEST(PictureKernels, EveryVectorSetMatchesTheScalarOne) {
         set.clear_alpha(got.data() + shift, source.data() + 3 - shift, count);
         ASSERT_EQ(got, want) << "clear alpha, " << count << " pixels";
       }
+      // The runs of the source's first `count` pixels, under every clip.
+      std::vector<mapdata::PixelRun> runs;
+      for (std::size_t x = 0; (x = sets[0].find(source.data(), x, count, false)) < count;) {
+        const std::size_t end = sets[0].find(source.data(), x, count, true);
+        runs.push_back({static_cast<std::int32_t>(x), static_cast<std::int32_t>(end)});
+        x = end;
+      }
+      for (std::int64_t begin = 0; begin <= static_cast<std::int64_t>(count); begin += 3) {
+        for (std::int64_t end = begin; end <= static_cast<std::int64_t>(count); end += 5) {
+          std::vector<std::uint32_t> want = screen, got = screen;
+          const auto at = static_cast<std::size_t>(begin);
+          sets[0].runs(want.data() + at, source.data() + at, runs.data(), runs.size(), begin, end);
+          set.runs(got.data() + at, source.data() + at, runs.data(), runs.size(), begin, end);
+          ASSERT_EQ(got, want) << "runs of " << count << " pixels clipped to " << begin << ".." << end;
+        }
+      }
+      for (std::size_t from = 0; from <= count; ++from) {
+        for (const bool key : {false, true}) {
+          ASSERT_EQ(set.find(source.data(), from, count, key), sets[0].find(source.data(), from, count, key))
+              << "find from " << from << " of " << count;
+        }
+      }
     }
   }
 }
