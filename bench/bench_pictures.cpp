@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/ratios.h"
 #include "mapdata/mapdata.h"
 #include "mapdata/picture_blit.h"
 #include "platform/headless.h"
@@ -89,13 +90,27 @@ Source skyline_strip() {
   return s;
 }
 
-std::filesystem::path temp_folder() {
-  static const std::filesystem::path folder = [] {
-    auto path = std::filesystem::temp_directory_path() / ("tandrel_bench_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(path);
-    return path;
-  }();
-  return folder;
+// The benchmark's BMP files, removed when the program ends.
+class TempFolder {
+ public:
+  TempFolder() : path_(std::filesystem::temp_directory_path() / ("tandrel_bench_" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path_);
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+const std::filesystem::path& temp_folder() {
+  static const TempFolder folder;
+  return folder.path();
 }
 
 void put(std::string& out, std::uint32_t v, int bytes) {
@@ -251,67 +266,9 @@ void load_sdl(benchmark::State& state, int bits) {
   }
 }
 
-// ---------------------------------------------------------------------------
-// The ratios, from the times of this run.
+}  // namespace
 
-struct Goal {
-  std::string label;
-  std::string ours, baseline;
-  double at_least;  // baseline time / our time must reach this
-};
-
-std::vector<Goal> goals() {
-  std::vector<Goal> list;
-  for (const Source& s : sources()) {
-    const std::string n = s.name;
-    list.push_back({"keyed " + n + " vs SDL colour key", "keyed/" + n + "/tandrel", "keyed/" + n + "/sdl_colourkey", 3.0});
-    list.push_back({"keyed " + n + " vs SDL RLE colour key", "keyed/" + n + "/tandrel", "keyed/" + n + "/sdl_rle", 1.0});
-    list.push_back({"opaque " + n + " vs memcpy", "opaque/" + n + "/tandrel", "memcpy/" + n, 1 / 1.1});
-  }
-  for (int bits : {8, 24, 32}) {
-    const std::string n = std::to_string(bits) + "bit";
-    list.push_back({"load 1920x1080 " + n + " vs SDL load+convert", "load/" + n + "/tandrel", "load/" + n + "/sdl", 2.0});
-  }
-  return list;
-}
-
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      Mean& mean = times_[run.run_name.function_name];
-      // CPU time: the machine may be shared, and loads count their reads in the kernel too.
-      mean.sum += run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e6;
-      ++mean.count;
-    }
-  }
-
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("\n%-44s %10s %10s %8s %8s\n", "ratio (baseline time / our time)", "ours us", "base us", "ratio", "goal");
-    for (const Goal& goal : goals()) {
-      const auto ours = times_.find(goal.ours), base = times_.find(goal.baseline);
-      if (ours == times_.end() || base == times_.end()) continue;
-      const double ratio = base->second.value() / ours->second.value();
-      std::printf("%-44s %10.2f %10.2f %7.2fx %s%5.2fx %s\n", goal.label.c_str(), ours->second.value(),
-                  base->second.value(), ratio, ">=", goal.at_least, ratio >= goal.at_least ? "met" : "MISSED");
-    }
-    std::printf("(microseconds of CPU time per operation)\n");
-    std::fflush(stdout);
-  }
-
- private:
-  struct Mean {
-    double sum = 0;
-    int count = 0;
-    double value() const { return sum / count; }
-  };
-  std::map<std::string, Mean> times_;
-};
-
-void register_all() {
+void register_picture_benchmarks() {
   for (const Source& s : sources()) {
     const std::string n = s.name;
     benchmark::RegisterBenchmark(("keyed/" + n + "/tandrel").c_str(), draw_tandrel, s, mapdata::DrawMode::keyed);
@@ -319,24 +276,14 @@ void register_all() {
     benchmark::RegisterBenchmark(("keyed/" + n + "/sdl_rle").c_str(), draw_sdl, s, true);
     benchmark::RegisterBenchmark(("opaque/" + n + "/tandrel").c_str(), draw_tandrel, s, mapdata::DrawMode::opaque);
     benchmark::RegisterBenchmark(("memcpy/" + n).c_str(), draw_memcpy, s);
+    add_goal({"keyed " + n + " vs SDL colour key", "keyed/" + n + "/tandrel", "keyed/" + n + "/sdl_colourkey", 3.0});
+    add_goal({"keyed " + n + " vs SDL RLE colour key", "keyed/" + n + "/tandrel", "keyed/" + n + "/sdl_rle", 1.0});
+    add_goal({"opaque " + n + " vs memcpy (within 10%)", "opaque/" + n + "/tandrel", "memcpy/" + n, 1 / 1.1});
   }
   for (int bits : {8, 24, 32}) {
     const std::string n = std::to_string(bits) + "bit";
     benchmark::RegisterBenchmark(("load/" + n + "/tandrel").c_str(), load_tandrel, bits)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(("load/" + n + "/sdl").c_str(), load_sdl, bits)->Unit(benchmark::kMillisecond);
+    add_goal({"load 1920x1080 " + n + " vs SDL load+convert", "load/" + n + "/tandrel", "load/" + n + "/sdl", 2.0});
   }
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  register_all();
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  std::error_code ignored;
-  std::filesystem::remove_all(temp_folder(), ignored);
-  return 0;
 }

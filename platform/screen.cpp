@@ -21,6 +21,19 @@ constexpr std::uint32_t DEFAULT_FOREGROUND = 0xFFFFFF;
 constexpr std::uint32_t DEFAULT_BACKGROUND = 0x000000;
 constexpr std::int32_t CELL_WIDTH = 8;
 
+// A whole screen is cleared every frame. The processor's string store
+// writes whole cache lines without reading them first, as memset does; a
+// plain loop of stores runs several times slower on a screen this size.
+void fill(std::vector<std::uint32_t>& pixels, std::uint32_t colour) {
+#if defined(__x86_64__)
+  void* destination = pixels.data();
+  std::size_t count = pixels.size();
+  asm volatile("rep stosl" : "+D"(destination), "+c"(count) : "a"(colour) : "memory");
+#else
+  std::fill(pixels.begin(), pixels.end(), colour);
+#endif
+}
+
 struct Screen {
   // Shared with the presenter, under `mutex`.
   std::mutex mutex;
@@ -106,7 +119,7 @@ void set_colour(std::uint32_t foreground, std::uint32_t background) {
 void clear_screen() {
   Screen& s = screen();
   HeldLock held;
-  std::fill(s.pixels.begin(), s.pixels.end(), s.background);
+  fill(s.pixels, s.background);
 }
 
 void lock_screen() {
