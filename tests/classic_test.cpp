@@ -289,35 +289,20 @@ INSTANTIATE_TEST_SUITE_P(
 // the name entry, and the map file rewritten as one six-value line.
 TEST(ClassicRun, FromTheMenuToANewHighscoreInTheMapFile) {
   fixture::WorkingFolder folder;
-  fixture::make_banners();
+  fixture::fresh_program();
   fixture::make_classic_map("desert", "4210752,0,\"Old\",0,1,5\r\n");
-  platform::headless::reset({1366, 768});
-  game = GameState{};
   platform::headless::at_mouse(0.15, 500, 110, 1);  // "Klassisch"
   platform::headless::at_mouse(0.4, 500, 110, 0);
   platform::headless::at_mouse(0.65, 500, 110, 1);  // "Wüste"
   platform::headless::at_mouse(0.9, 500, 110, 0);
-  bool typed = false;
-  std::int32_t final_score = -1;
-  std::function<void(double)> watch = [&](double at) {
-    platform::headless::at_call(at, [&, at] {
-      if (!typed && game.lives < 1) {
-        typed = true;
-        final_score = game.score;
-        at_text(platform::headless::now_seconds() + 0.5, "Ada L\r");
-      } else if (at < 60) {
-        watch(at + 0.01);
-      }
-    });
-  };
-  watch(1.0);
+  const fixture::NameAtGameOver entry = fixture::type_name_at_game_over("Ada L\r", 1.0, 60);
   platform::headless::set_end_time(62);
   const auto result = platform::headless::run(TANDREL_MAIN);
-  ASSERT_TRUE(typed) << result.report;
+  ASSERT_TRUE(entry->typed) << result.report;
   EXPECT_TRUE(result.ran_out) << "back in the map menu, which waits for the mouse";
-  ASSERT_GT(final_score, 0);
+  ASSERT_GT(entry->score, 0);
   EXPECT_EQ(fixture::read_file("maps/desert/map.def"),
-            "4210752," + std::to_string(final_score) + ",\"Ada L\",0,1,5\r\n");
+            "4210752," + std::to_string(entry->score) + ",\"Ada L\",0,1,5\r\n");
   EXPECT_EQ(game.highscore_name, "Ada L");
 }
 

@@ -200,34 +200,19 @@ INSTANTIATE_TEST_SUITE_P(
 // height 1 meets the runner on the ground), the name, seven values written.
 TEST(FreeRun, FromTheMenuToANewHighscoreInTheMapFile) {
   fixture::WorkingFolder folder;
-  fixture::make_banners();
+  fixture::fresh_program();
   fixture::make_free_map("sky", "8421504,0,\"Old\",-2.5,1,1,3\r\n");
-  platform::headless::reset({1366, 768});
-  game = GameState{};
   platform::headless::at_mouse(0.15, 500, 130, 1);  // "Free (Beta)"
   platform::headless::at_mouse(0.4, 500, 130, 0);
   platform::headless::at_mouse(0.65, 500, 110, 1);  // "Sky"
   platform::headless::at_mouse(0.9, 500, 110, 0);
-  bool typed = false;
-  std::int32_t final_score = -1;
-  std::function<void(double)> watch = [&](double at) {
-    platform::headless::at_call(at, [&, at] {
-      if (!typed && game.lives < 1) {
-        typed = true;
-        final_score = game.score;
-        platform::headless::at_text(platform::headless::now_seconds() + 0.5, "Zo\x81\r");
-      } else if (at < 60) {
-        watch(at + 0.01);
-      }
-    });
-  };
-  watch(1.0);
+  const fixture::NameAtGameOver entry = fixture::type_name_at_game_over("Zo\x81\r", 1.0, 60);
   platform::headless::set_end_time(62);
   const auto result = platform::headless::run(TANDREL_MAIN);
-  ASSERT_TRUE(typed) << result.report;
-  ASSERT_GT(final_score, 0);
+  ASSERT_TRUE(entry->typed) << result.report;
+  ASSERT_GT(entry->score, 0);
   EXPECT_EQ(fixture::read_file("maps/sky/map.def"),
-            "8421504," + std::to_string(final_score) + ",\"Zo\x81\",-2.5,1,1,3\r\n");
+            "8421504," + std::to_string(entry->score) + ",\"Zo\x81\",-2.5,1,1,3\r\n");
 }
 
 }  // namespace

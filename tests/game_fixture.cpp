@@ -105,6 +105,12 @@ void make_banners() {
   write_bmp("header2.bmp", 300, 60, 0xFF4020);
 }
 
+void fresh_program(std::int32_t width, std::int32_t height) {
+  make_banners();
+  platform::headless::reset({width, height});
+  game = GameState{};
+}
+
 void fresh_game(std::int32_t width, std::int32_t height) {
   platform::headless::reset({width, height});
   game = GameState{};
@@ -180,6 +186,28 @@ void jump_every_obstacle(double until, const bool* playing) {
       }
     }
   });
+}
+
+namespace {
+
+void watch_for_game_over(double at, double until, const std::string& name, const NameAtGameOver& entry) {
+  platform::headless::at_call(at, [=] {
+    if (game.lives < 1) {
+      entry->typed = true;
+      entry->score = game.score;
+      platform::headless::at_text(platform::headless::now_seconds() + 0.5, name);
+    } else if (at < until) {
+      watch_for_game_over(at + 0.01, until, name, entry);
+    }
+  });
+}
+
+}  // namespace
+
+NameAtGameOver type_name_at_game_over(const std::string& name, double from, double until) {
+  auto entry = std::make_shared<NameEntry>();
+  watch_for_game_over(from, until, name, entry);
+  return entry;
 }
 
 }  // namespace fixture

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,10 @@ void make_free_map(const std::string& name, const std::string& record, int image
 // The two banner pictures in the working folder.
 void make_banners();
 
+// A fresh platform and game for the whole program (TANDREL_MAIN) on a
+// desktop of that size, with the banners in the working folder.
+void fresh_program(std::int32_t width = 1366, std::int32_t height = 768);
+
 // A fresh platform and game of that screen size, set up as start-up does
 // (screen mode and 8x16 text) but without banners or menus.
 void fresh_game(std::int32_t width = 1366, std::int32_t height = 768);
@@ -64,6 +69,16 @@ void after_each_frame(double until, std::function<void()> per_frame);
 // A classic player that jumps every obstacle of make_classic_map's pictures
 // in time, from now until `until`, while `*playing` is true.
 void jump_every_obstacle(double until, const bool* playing = nullptr);
+
+// Watches from `from` (when a run has started) until `until` for the loss of
+// the last life, then types `name` (ending with "\r") into the name entry,
+// remembering the run's score.
+struct NameEntry {
+  bool typed = false;
+  std::int32_t score = -1;
+};
+using NameAtGameOver = std::shared_ptr<NameEntry>;
+NameAtGameOver type_name_at_game_over(const std::string& name, double from, double until);
 
 // Whether the screen shows exactly `text` in the 8x16 font at (x, y): every glyph pixel of the colour, every other pixel of its cells not.
 bool text_shown_at(double x, double y, const std::string& text, std::uint32_t colour = 0xFFFFFF);

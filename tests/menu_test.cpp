@@ -21,9 +21,7 @@ class StartUp : public testing::TestWithParam<StartUpCase> {};
 TEST_P(StartUp, TakesTheDesktopFullScreenWithTitleAndEightBySixteenText) {
   const StartUpCase c = GetParam();
   fixture::WorkingFolder folder;
-  fixture::make_banners();
-  platform::headless::reset({c.width, c.height});
-  game = GameState{};
+  fixture::fresh_program(c.width, c.height);
   bool menu_shown = false;
   platform::headless::at_call(0.05, [&] {
     menu_shown = fixture::text_shown_at(c.width / 2.0 - 200, c.height / 2.0 - 280, "Klassisch");
@@ -74,9 +72,7 @@ class MainMenuClick : public testing::TestWithParam<ClickCase> {};
 TEST_P(MainMenuClick, HitsOnlyStrictlyInsideABandWithTheLeftButtonAlone) {
   const ClickCase c = GetParam();
   fixture::WorkingFolder folder;
-  fixture::make_banners();
-  platform::headless::reset({1366, 768});
-  game = GameState{};
+  fixture::fresh_program();
   at_mouse(0.15, c.x, c.y, c.buttons);
   at_mouse(0.35, c.x, c.y, 0);
   std::string mode_after_click;
@@ -103,9 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Bands, MainMenuClick,
 // Opens the classic map menu, then clicks the back row far to the right.
 TEST(MapMenu, BackRowHasNoRightBoundAndTheMainMenuGoesOnToEscape) {
   fixture::WorkingFolder folder;
-  fixture::make_banners();
-  platform::headless::reset({1366, 768});
-  game = GameState{};
+  fixture::fresh_program();
   at_mouse(0.15, 500, 110, 1);
   at_mouse(0.4, 500, 110, 0);
   bool map_menu_shown = false;
@@ -122,9 +116,7 @@ TEST(MapMenu, BackRowHasNoRightBoundAndTheMainMenuGoesOnToEscape) {
 // main menu reads the queued keys one per frame after the back row.
 TEST(MapMenu, KeysWaitForTheMainMenuWhichReadsOnePerFrame) {
   fixture::WorkingFolder folder;
-  fixture::make_banners();
-  platform::headless::reset({1366, 768});
-  game = GameState{};
+  fixture::fresh_program();
   at_mouse(0.15, 500, 110, 1);
   at_mouse(0.4, 500, 110, 0);
   platform::headless::at_text(0.5, "ab\x1b");
@@ -140,9 +132,7 @@ TEST(MapMenu, KeysWaitForTheMainMenuWhichReadsOnePerFrame) {
 // banner, four of the second, never reset when a map menu opens.
 TEST(Banner, BlinksEveryFourFramesAcrossScreens) {
   fixture::WorkingFolder folder;
-  fixture::make_banners();
-  platform::headless::reset({1366, 768});
-  game = GameState{};
+  fixture::fresh_program();
   std::vector<std::int32_t> ticks;
   std::vector<bool> first_banner_shown;
   for (int frame = 0; frame < 24; ++frame) {

@@ -123,9 +123,7 @@ void PLAY_CLASSIC() {
   platform::ProcedureScope scope{"inc/classic", "PLAY_CLASSIC"};
   const RunPictures pictures;
 
-  game.ground_offset = 0.0;
-  game.obstacle_index = 0;
-  game.map_file = map_path("map.def");
+  begin_run_setup();
   mapdata::read_map_record(mapdata::RecordLayout::classic);
   ObstacleRow row(game.obstacle_image_count, game.obstacle_count);
   game.runner_image = mapdata::load_picture(map_path("runner.bmp"));
@@ -133,20 +131,11 @@ void PLAY_CLASSIC() {
   load_background();
   load_obstacle_images(row);
 
-  game.speed = 30;
-  game.scroll_x = 1;
-  game.runner_height = 0;
+  reset_run_counters();
   game.jump_tick = 0;
   game.jump_lift = 0.0;
-  game.level = 1;
-  game.score = 0;
-  game.lives = 3;
-  game.bg_tile_x = 0;
-  game.bg_scroll = 0;
 
-  // A row of one obstacle has no spacing (it would divide by zero) and no
-  // obstacle 2 for the first frame: refuse it as that frame would.
-  if (game.obstacle_count == 1) platform::raise_error(platform::ERROR_OUT_OF_BOUNDS);
+  refuse_row_of_one();
   for (game.obstacle_index = 1; game.obstacle_index <= game.obstacle_count; ++game.obstacle_index) {
     place_first_row_obstacle(row, game.obstacle_index);
   }

@@ -41,6 +41,13 @@ struct RunPictures {
 
 // "maps\" + map_name + "\" + file.
 std::string map_path(std::string_view file);
+// The set-up's first steps: no ground offset yet, and map_file for map_name.
+void begin_run_setup();
+// The run counters at a run's start: speed 30, scroll_x 1, level 1, no score, 3 lives, the runner on the ground.
+void reset_run_counters();
+// A row of one obstacle has no spacing (the layout would divide by zero) and
+// no obstacle 2 for the first frame: it is refused as that frame would refuse it.
+void refuse_row_of_one(platform::SourceLine where = platform::SourceLine::current());
 // Loads the background picture and keeps its size in bg_w and bg_h.
 void load_background(platform::SourceLine where = platform::SourceLine::current());
 // Loads hindernis_1.bmp to hindernis_N.bmp into the row's pictures.

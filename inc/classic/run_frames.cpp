@@ -87,6 +87,27 @@ std::string map_path(std::string_view file) {
   return path;
 }
 
+void begin_run_setup() {
+  game.ground_offset = 0.0;
+  game.obstacle_index = 0;
+  game.map_file = map_path("map.def");
+}
+
+void reset_run_counters() {
+  game.speed = 30;
+  game.scroll_x = 1;
+  game.runner_height = 0;
+  game.level = 1;
+  game.score = 0;
+  game.lives = 3;
+  game.bg_tile_x = 0;
+  game.bg_scroll = 0;
+}
+
+void refuse_row_of_one(platform::SourceLine where) {
+  if (game.obstacle_count == 1) platform::raise_error(platform::ERROR_OUT_OF_BOUNDS, where);
+}
+
 void load_background(platform::SourceLine where) {
   game.background_image = mapdata::load_picture(map_path("bg.bmp"), where);
   game.bg_w = game.background_image ? game.background_image->width : 0;

@@ -106,17 +106,8 @@ void PLAY_FREE() {
   platform::ProcedureScope scope{"inc/free", "PLAY_FREE"};
   const RunPictures pictures;
 
-  game.ground_offset = 0.0;
-  game.obstacle_index = 0;
-  game.map_file = map_path("map.def");
-  game.speed = 30;
-  game.scroll_x = 1;
-  game.runner_height = 0;
-  game.level = 1;
-  game.score = 0;
-  game.lives = 3;
-  game.bg_tile_x = 0;
-  game.bg_scroll = 0;
+  begin_run_setup();
+  reset_run_counters();
   mapdata::read_map_record(mapdata::RecordLayout::free);
 
   ObstacleRow row(game.obstacle_image_count, game.obstacle_count);
@@ -125,9 +116,7 @@ void PLAY_FREE() {
   load_background();
   load_obstacle_images(row);
 
-  // A row of one obstacle has no spacing (it would divide by zero) and no
-  // obstacle 2 for the first frame's collision test: refuse it as that frame would.
-  if (game.obstacle_count == 1) platform::raise_error(platform::ERROR_OUT_OF_BOUNDS);
+  refuse_row_of_one();
   for (game.obstacle_index = 1; game.obstacle_index <= game.obstacle_count; ++game.obstacle_index) {
     place_first_row_obstacle(row, game.obstacle_index);
     height(game.obstacle_index) = random_height();
