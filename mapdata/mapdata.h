@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,39 @@ struct PixelRun {
   std::int32_t end = 0;
 };
 
+// Keyed drawing's form of a picture: each row's runs without key colour,
+// and their pixels with alpha cleared one after another, top row first.
+// Made only by its constructor, which checks what it is given, so that its
+// tables always fit together: in each row the runs lie within the width, in
+// order from the left, none empty, and every run's pixels are held.
+class PackedRuns {
+ public:
+  PackedRuns() = default;
+  // The packed form of a width x height picture's pixels with the given runs
+  // (row r's are runs[run_start[r]] .. runs[run_start[r + 1] - 1]); empty
+  // when the runs do not fit such a picture. May throw std::bad_alloc.
+  PackedRuns(std::int32_t width, std::int32_t height, std::span<const std::uint32_t> pixels,
+             std::span<const std::uint32_t> run_start, std::span<const PixelRun> runs);
+
+  bool empty() const { return run_start_.empty(); }
+  std::int32_t width() const { return width_; }
+  std::int32_t height() const { return height_; }  // 0 when empty
+  // Row r's runs are runs()[run_start()[r]] .. runs()[run_start()[r + 1] - 1],
+  // and their pixels follow one another from pixels()[pixel_start()[r]].
+  const std::uint32_t* run_start() const { return run_start_.data(); }
+  const PixelRun* runs() const { return runs_.data(); }
+  const std::uint32_t* pixel_start() const { return pixel_start_.data(); }
+  const std::uint32_t* pixels() const { return pixels_.data(); }
+
+ private:
+  std::int32_t width_ = 0;
+  std::int32_t height_ = 0;
+  std::vector<std::uint32_t> run_start_;    // height + 1 entries
+  std::vector<PixelRun> runs_;
+  std::vector<std::uint32_t> pixel_start_;  // height + 1 entries
+  std::vector<std::uint32_t> pixels_;
+};
+
 // A picture in memory: width x height pixels 0xAARRGGBB, top row first.
 struct Image {
   std::int32_t width = 0;
@@ -29,10 +63,14 @@ struct Image {
   // Found once by load_picture so that keyed drawing skips key-coloured
   // stretches unseen: row r's runs without key colour are
   // runs[run_start[r]] .. runs[run_start[r + 1] - 1]. Left empty when the
-  // runs are too short to pay, or for an image made by other means; such an
-  // image is drawn pixel by pixel. Loaded pixels never change afterwards.
+  // runs are too short or the key colour too scarce to pay, or for an image
+  // made by other means; such an image is drawn pixel by pixel. Loaded
+  // pixels never change afterwards.
   std::vector<std::uint32_t> run_start;
   std::vector<PixelRun> runs;
+  // The runs' pixels with alpha cleared, packed, which keyed drawing copies
+  // in blocks; made with the runs and left empty with them.
+  PackedRuns packed;
 };
 
 // A handle that may hold no image (a picture that could not be made).
@@ -84,7 +122,7 @@ std::string format_map_record(const MapRecord& record, RecordLayout layout);
 void read_map_record(RecordLayout layout, platform::SourceLine where = platform::SourceLine::current());
 // Writes the game's MapRecord to map_file in the layout of mode_name, safely
 // (the old file stays whole on any failure): error 2 when it cannot be
-// created, error 3 when writing it fails.
+// created, error 3 when writing it fails, error 1 for a mode without a layout.
 void write_map_record(platform::SourceLine where = platform::SourceLine::current());
 
 }  // namespace mapdata

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #if defined(__x86_64__) || defined(_M_X64)
 #define TANDREL_X86_KERNELS 1
@@ -33,23 +34,86 @@ std::size_t find_scalar(const std::uint32_t* row, std::size_t from, std::size_t 
   return x;
 }
 
-// The visible part of a run: its offset from clip_begin and its length;
-// false when nothing of it is visible.
-inline bool clip_run(PixelRun run, std::int64_t clip_begin, std::int64_t clip_end, std::size_t& offset,
-                     std::size_t& length) {
-  const std::int64_t begin = std::max<std::int64_t>(run.begin, clip_begin);
-  const std::int64_t end = std::min<std::int64_t>(run.end, clip_end);
-  if (begin >= end) return false;
-  offset = static_cast<std::size_t>(begin - clip_begin);
-  length = static_cast<std::size_t>(end - begin);
-  return true;
+// One keyed draw by packed runs: the first row's runs and pixels, and how
+// many rows the runs cover of those asked for. When the draw shows whole
+// rows each run goes to its own column; otherwise each run's part within the
+// clip, the pixels of every run being passed over all the same. The tables
+// fit together (PackedRuns makes sure of it).
+struct PackedDraw {
+  PackedDraw(const PackedRuns& packed, std::size_t first_row, std::size_t rows, std::int64_t clip_begin,
+             std::int64_t clip_end) {
+    const auto height = static_cast<std::size_t>(packed.height());
+    if (first_row >= height || clip_begin < 0 || clip_end > packed.width()) return;
+    row_ends = packed.run_start() + first_row + 1;
+    runs = packed.runs();
+    run = runs + packed.run_start()[first_row];
+    pixels = packed.pixels() + packed.pixel_start()[first_row];
+    this->rows = std::min(rows, height - first_row);
+    this->clip_begin = clip_begin;
+    this->clip_end = clip_end;
+    whole_rows = clip_begin == 0 && clip_end == packed.width();
+  }
+
+  // The end of row r's runs.
+  const PixelRun* row_end(std::size_t r) const { return runs + row_ends[r]; }
+
+  // The next visible part of row r's runs (the walk being in row r): its
+  // offset from clip_begin, its pixels and its length; false when the row
+  // has no more.
+  bool next_clipped(std::size_t r, std::size_t& offset, const std::uint32_t*& src, std::size_t& length) {
+    for (const PixelRun* end = row_end(r); run < end;) {
+      const PixelRun here = *run++;
+      const std::uint32_t* here_pixels = pixels;
+      pixels += here.end - here.begin;
+      const std::int64_t begin = std::max<std::int64_t>(here.begin, clip_begin);
+      const std::int64_t end_column = std::min<std::int64_t>(here.end, clip_end);
+      if (begin < end_column) {
+        offset = static_cast<std::size_t>(begin - clip_begin);
+        src = here_pixels + (begin - here.begin);
+        length = static_cast<std::size_t>(end_column - begin);
+        return true;
+      }
+    }
+    return false;
+  }
+
+  const std::uint32_t* row_ends = nullptr;  // row_ends[r]: the index past row r's last run
+  const PixelRun* runs = nullptr;
+  const PixelRun* run = nullptr;            // the next run
+  const std::uint32_t* pixels = nullptr;    // its pixels
+  std::size_t rows = 0;
+  std::int64_t clip_begin = 0, clip_end = 0;
+  bool whole_rows = false;
+};
+
+// From this many pixels on, a row is copied by the C library's memcpy,
+// which is tuned for long blocks; shorter rows are cheaper copied inline.
+constexpr std::size_t long_row = 512;
+
+void opaque_scalar(std::uint32_t* dst, std::size_t dst_stride, const std::uint32_t* src, std::size_t src_stride,
+                   std::size_t width, std::size_t rows) {
+  for (std::size_t r = 0; r < rows; ++r, dst += dst_stride, src += src_stride) {
+    std::memcpy(dst, src, width * sizeof(std::uint32_t));
+  }
 }
 
-void runs_scalar(std::uint32_t* dst, const std::uint32_t* src, const PixelRun* runs, std::size_t count,
-                 std::int64_t clip_begin, std::int64_t clip_end) {
+void packed_scalar(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns& packed, std::size_t first_row,
+                   std::size_t rows, std::int64_t clip_begin, std::int64_t clip_end) {
+  PackedDraw draw(packed, first_row, rows, clip_begin, clip_end);
+  if (draw.whole_rows) {
+    for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
+      for (const PixelRun* end = draw.row_end(r); draw.run < end; ++draw.run) {
+        const auto length = static_cast<std::size_t>(draw.run->end - draw.run->begin);
+        std::memcpy(dst + draw.run->begin, draw.pixels, length * sizeof(std::uint32_t));
+        draw.pixels += length;
+      }
+    }
+    return;
+  }
   std::size_t offset = 0, length = 0;
-  for (std::size_t i = 0; i < count && runs[i].begin < clip_end; ++i) {
-    if (clip_run(runs[i], clip_begin, clip_end, offset, length)) clear_alpha_scalar(dst + offset, src + offset, length);
+  const std::uint32_t* src = nullptr;
+  for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
+    while (draw.next_clipped(r, offset, src, length)) std::memcpy(dst + offset, src, length * sizeof(std::uint32_t));
   }
 }
 
@@ -100,11 +164,47 @@ std::size_t find_sse2(const std::uint32_t* row, std::size_t from, std::size_t co
   return find_scalar(row, x, count, key_wanted);
 }
 
-void runs_sse2(std::uint32_t* dst, const std::uint32_t* src, const PixelRun* runs, std::size_t count,
-               std::int64_t clip_begin, std::int64_t clip_end) {
+// Copies n pixels in whole vectors; the last ends at the row's end and may
+// overlap the one before, which writes the same pixels. dst and src are
+// apart (screen and image).
+inline void copy_sse2(std::uint32_t* dst, const std::uint32_t* src, std::size_t n) {
+  if (n < 4) {
+    for (std::size_t i = 0; i < n; ++i) dst[i] = src[i];
+    return;
+  }
+  for (std::size_t i = 0; i + 4 < n; i += 4) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i)));
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + n - 4),
+                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + n - 4)));
+}
+
+void opaque_sse2(std::uint32_t* dst, std::size_t dst_stride, const std::uint32_t* src, std::size_t src_stride,
+                 std::size_t width, std::size_t rows) {
+  if (width >= long_row) {
+    opaque_scalar(dst, dst_stride, src, src_stride, width, rows);
+    return;
+  }
+  for (std::size_t r = 0; r < rows; ++r, dst += dst_stride, src += src_stride) copy_sse2(dst, src, width);
+}
+
+void packed_sse2(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns& packed, std::size_t first_row,
+                 std::size_t rows, std::int64_t clip_begin, std::int64_t clip_end) {
+  PackedDraw draw(packed, first_row, rows, clip_begin, clip_end);
+  if (draw.whole_rows) {
+    for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
+      for (const PixelRun* end = draw.row_end(r); draw.run < end; ++draw.run) {
+        const auto length = static_cast<std::size_t>(draw.run->end - draw.run->begin);
+        copy_sse2(dst + draw.run->begin, draw.pixels, length);
+        draw.pixels += length;
+      }
+    }
+    return;
+  }
   std::size_t offset = 0, length = 0;
-  for (std::size_t i = 0; i < count && runs[i].begin < clip_end; ++i) {
-    if (clip_run(runs[i], clip_begin, clip_end, offset, length)) clear_alpha_sse2(dst + offset, src + offset, length);
+  const std::uint32_t* src = nullptr;
+  for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
+    while (draw.next_clipped(r, offset, src, length)) copy_sse2(dst + offset, src, length);
   }
 }
 
@@ -154,34 +254,48 @@ __attribute__((target("avx2"))) std::size_t find_avx2(const std::uint32_t* row, 
   return find_sse2(row, x, count, key_wanted);
 }
 
-// A run copied with alpha cleared in whole vectors: the last one ends at the
-// run's end and may overlap the one before, which writes the same pixels.
-__attribute__((target("avx2"))) inline void copy_run_avx2(std::uint32_t* dst, const std::uint32_t* src,
-                                                          std::size_t n) {
-  const __m256i colour_mask = _mm256_set1_epi32(static_cast<int>(colour_bits));
-  if (n >= 8) {
-    for (std::size_t i = 0; i + 8 < n; i += 8) {
-      const __m256i pixels = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_and_si256(pixels, colour_mask));
-    }
-    const __m256i last = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + n - 8));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + n - 8), _mm256_and_si256(last, colour_mask));
-  } else if (n >= 4) {
-    const __m128i mask = _mm256_castsi256_si128(colour_mask);
-    const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-    const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + n - 4));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_and_si128(first, mask));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + n - 4), _mm_and_si128(last, mask));
-  } else {
-    for (std::size_t i = 0; i < n; ++i) dst[i] = src[i] & colour_bits;
+__attribute__((target("avx2"))) inline void copy_avx2(std::uint32_t* dst, const std::uint32_t* src,
+                                                      std::size_t n) {
+  if (n < 8) {
+    copy_sse2(dst, src, n);
+    return;
   }
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
+                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
+  }
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + n - 8),
+                      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + n - 8)));
 }
 
-__attribute__((target("avx2"))) void runs_avx2(std::uint32_t* dst, const std::uint32_t* src, const PixelRun* runs,
-                                               std::size_t count, std::int64_t clip_begin, std::int64_t clip_end) {
+__attribute__((target("avx2"))) void opaque_avx2(std::uint32_t* dst, std::size_t dst_stride,
+                                                 const std::uint32_t* src, std::size_t src_stride,
+                                                 std::size_t width, std::size_t rows) {
+  if (width >= long_row) {
+    opaque_scalar(dst, dst_stride, src, src_stride, width, rows);
+    return;
+  }
+  for (std::size_t r = 0; r < rows; ++r, dst += dst_stride, src += src_stride) copy_avx2(dst, src, width);
+}
+
+__attribute__((target("avx2"))) void packed_avx2(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns& packed,
+                                                 std::size_t first_row, std::size_t rows, std::int64_t clip_begin,
+                                                 std::int64_t clip_end) {
+  PackedDraw draw(packed, first_row, rows, clip_begin, clip_end);
+  if (draw.whole_rows) {
+    for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
+      for (const PixelRun* end = draw.row_end(r); draw.run < end; ++draw.run) {
+        const auto length = static_cast<std::size_t>(draw.run->end - draw.run->begin);
+        copy_avx2(dst + draw.run->begin, draw.pixels, length);
+        draw.pixels += length;
+      }
+    }
+    return;
+  }
   std::size_t offset = 0, length = 0;
-  for (std::size_t i = 0; i < count && runs[i].begin < clip_end; ++i) {
-    if (clip_run(runs[i], clip_begin, clip_end, offset, length)) copy_run_avx2(dst + offset, src + offset, length);
+  const std::uint32_t* src = nullptr;
+  for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
+    while (draw.next_clipped(r, offset, src, length)) copy_avx2(dst + offset, src, length);
   }
 }
 
@@ -242,25 +356,49 @@ __attribute__((target("avx512f"))) std::size_t find_avx512(const std::uint32_t* 
   return count;
 }
 
-__attribute__((target("avx512f"))) inline void copy_run_avx512(std::uint32_t* dst, const std::uint32_t* src,
-                                                               std::size_t n) {
+// Up to sixteen pixels are one masked step. Longer copies store their
+// first sixteen, then whole 64-byte lines of dst, then the sixteen that end
+// at n, so that no store but the first and last splits a cache line.
+__attribute__((target("avx512f"))) inline void copy_avx512(std::uint32_t* dst, const std::uint32_t* src,
+                                                           std::size_t n) {
   if (n < 16) {
-    copy_run_avx2(dst, src, n);
+    copy_avx2(dst, src, n);
     return;
   }
-  const __m512i colour_mask = _mm512_set1_epi32(static_cast<int>(colour_bits));
-  for (std::size_t i = 0; i + 16 < n; i += 16) {
-    _mm512_storeu_si512(dst + i, _mm512_and_si512(_mm512_loadu_si512(src + i), colour_mask));
-  }
-  _mm512_storeu_si512(dst + n - 16, _mm512_and_si512(_mm512_loadu_si512(src + n - 16), colour_mask));
+  _mm512_storeu_si512(dst, _mm512_loadu_si512(src));
+  std::size_t i = 16 - ((reinterpret_cast<std::uintptr_t>(dst) / sizeof(std::uint32_t)) & 15);
+  for (; i + 16 <= n; i += 16) _mm512_storeu_si512(dst + i, _mm512_loadu_si512(src + i));
+  _mm512_storeu_si512(dst + n - 16, _mm512_loadu_si512(src + n - 16));
 }
 
-__attribute__((target("avx512f"))) void runs_avx512(std::uint32_t* dst, const std::uint32_t* src,
-                                                    const PixelRun* runs, std::size_t count,
-                                                    std::int64_t clip_begin, std::int64_t clip_end) {
+__attribute__((target("avx512f"))) void opaque_avx512(std::uint32_t* dst, std::size_t dst_stride,
+                                                      const std::uint32_t* src, std::size_t src_stride,
+                                                      std::size_t width, std::size_t rows) {
+  if (width >= long_row) {
+    opaque_scalar(dst, dst_stride, src, src_stride, width, rows);
+    return;
+  }
+  for (std::size_t r = 0; r < rows; ++r, dst += dst_stride, src += src_stride) copy_avx512(dst, src, width);
+}
+
+__attribute__((target("avx512f"))) void packed_avx512(std::uint32_t* dst, std::size_t dst_stride,
+                                                      const PackedRuns& packed, std::size_t first_row, std::size_t rows,
+                                                      std::int64_t clip_begin, std::int64_t clip_end) {
+  PackedDraw draw(packed, first_row, rows, clip_begin, clip_end);
+  if (draw.whole_rows) {
+    for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
+      for (const PixelRun* end = draw.row_end(r); draw.run < end; ++draw.run) {
+        const auto length = static_cast<std::size_t>(draw.run->end - draw.run->begin);
+        copy_avx512(dst + draw.run->begin, draw.pixels, length);
+        draw.pixels += length;
+      }
+    }
+    return;
+  }
   std::size_t offset = 0, length = 0;
-  for (std::size_t i = 0; i < count && runs[i].begin < clip_end; ++i) {
-    if (clip_run(runs[i], clip_begin, clip_end, offset, length)) copy_run_avx512(dst + offset, src + offset, length);
+  const std::uint32_t* src = nullptr;
+  for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
+    while (draw.next_clipped(r, offset, src, length)) copy_avx512(dst + offset, src, length);
   }
 }
 
@@ -273,12 +411,12 @@ struct KernelList {
 
 KernelList find_kernels() {
   KernelList list;
-  list.sets[list.count++] = {"scalar", keyed_scalar, clear_alpha_scalar, find_scalar, runs_scalar};
+  list.sets[list.count++] = {"scalar", keyed_scalar, clear_alpha_scalar, find_scalar, opaque_scalar, packed_scalar};
 #ifdef TANDREL_X86_KERNELS
-  list.sets[list.count++] = {"sse2", keyed_sse2, clear_alpha_sse2, find_sse2, runs_sse2};
+  list.sets[list.count++] = {"sse2", keyed_sse2, clear_alpha_sse2, find_sse2, opaque_sse2, packed_sse2};
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) list.sets[list.count++] = {"avx2", keyed_avx2, clear_alpha_avx2, find_avx2, runs_avx2};
-  if (__builtin_cpu_supports("avx512f")) list.sets[list.count++] = {"avx512", keyed_avx512, clear_alpha_avx512, find_avx512, runs_avx512};
+  if (__builtin_cpu_supports("avx2")) list.sets[list.count++] = {"avx2", keyed_avx2, clear_alpha_avx2, find_avx2, opaque_avx2, packed_avx2};
+  if (__builtin_cpu_supports("avx512f")) list.sets[list.count++] = {"avx512", keyed_avx512, clear_alpha_avx512, find_avx512, opaque_avx512, packed_avx512};
 #endif
   return list;
 }

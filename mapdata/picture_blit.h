@@ -23,18 +23,27 @@ using ClearAlphaRow = void (*)(std::uint32_t* dst, const std::uint32_t* src, std
 // `key` is true, or that has not when it is false; `count` when there is none.
 using FindInRow = std::size_t (*)(const std::uint32_t* row, std::size_t from, std::size_t count, bool key);
 
-// Copies with alpha cleared the part of each of `count` runs of one row that
-// lies in the columns [clip_begin, clip_end); dst and src are that row's
-// pixels at column clip_begin. Runs are in order from the left.
-using RunsRow = void (*)(std::uint32_t* dst, const std::uint32_t* src, const PixelRun* runs, std::size_t count,
-                         std::int64_t clip_begin, std::int64_t clip_end);
+// Copies a rectangle of `rows` rows of `width` pixels unchanged; each row
+// starts `dst_stride` (`src_stride`) pixels after the one before.
+using OpaqueRows = void (*)(std::uint32_t* dst, std::size_t dst_stride, const std::uint32_t* src,
+                            std::size_t src_stride, std::size_t width, std::size_t rows);
+
+// Copies the packed pixels of a picture's runs that lie in its columns
+// [clip_begin, clip_end) of the rows first_row .. first_row + rows - 1; dst
+// is the screen pixel of (clip_begin, first_row), and the screen's rows are
+// `dst_stride` pixels apart. Rows beyond the picture are not drawn, and
+// nothing is when the clip reaches beyond its columns.
+using PackedRows = void (*)(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns& packed,
+                            std::size_t first_row, std::size_t rows, std::int64_t clip_begin,
+                            std::int64_t clip_end);
 
 struct Kernels {
   const char* name;            // "scalar", "sse2", "avx2", "avx512"
   KeyedRow keyed;
   ClearAlphaRow clear_alpha;
   FindInRow find;
-  RunsRow runs;
+  OpaqueRows opaque;
+  PackedRows packed;
 };
 
 // The sets this processor can run, the portable scalar one first, then by width.

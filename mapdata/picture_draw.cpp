@@ -2,7 +2,6 @@
 // drawing modes. Allocates nothing.
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "mapdata/mapdata.h"
 #include "mapdata/picture_blit.h"
@@ -27,7 +26,15 @@ bool holds_image(const Picture& picture) {
 }
 
 bool has_runs(const Image& image) {
-  return image.run_start.size() == static_cast<std::size_t>(image.height) + 1;
+  return !image.packed.empty() && image.packed.width() == image.width && image.packed.height() == image.height;
+}
+
+// The platform's rounding of a position (to_pixel), with the usual case of
+// a position between 0 and the largest whole pixel worked out here: there it
+// only loses its fraction.
+inline std::int64_t whole_pixels(double v) {
+  if (v >= 0.0 && v < 2147483648.0) return static_cast<std::int64_t>(v);
+  return platform::to_pixel(v);
 }
 
 }  // namespace
@@ -35,8 +42,8 @@ bool has_runs(const Image& image) {
 void draw_picture(double x, double y, const Picture& picture, DrawMode mode, platform::SourceLine where) {
   if (!holds_image(picture)) platform::raise_error(platform::ERROR_ILLEGAL_FUNCTION_CALL, where);
   const Image& image = *picture;
-  const std::int64_t left = platform::to_pixel(x);
-  const std::int64_t top = platform::to_pixel(y);
+  const std::int64_t left = whole_pixels(x);
+  const std::int64_t top = whole_pixels(y);
 
   ScreenLock lock;
   const platform::ScreenPixels screen = platform::screen_pixels();
@@ -57,32 +64,22 @@ void draw_picture(double x, double y, const Picture& picture, DrawMode mode, pla
   std::uint32_t* target = screen.pixels + static_cast<std::size_t>(y0) * screen_width + static_cast<std::size_t>(x0);
   const auto rows = static_cast<std::size_t>(y1 - y0);
 
+  const blit::Kernels& kernels = blit::best_kernels();
   if (mode == DrawMode::opaque) {
-    for (std::size_t r = 0; r < rows; ++r, source += image_width, target += screen_width) {
-      std::memcpy(target, source, visible * sizeof(std::uint32_t));
-    }
+    kernels.opaque(target, screen_width, source, image_width, visible, rows);
     return;
   }
-
-  const blit::Kernels& kernels = blit::best_kernels();
   if (!has_runs(image)) {
     for (std::size_t r = 0; r < rows; ++r, source += image_width, target += screen_width) {
       kernels.keyed(target, source, visible);
     }
     return;
   }
-
-  // Runs without key colour are copied with alpha cleared; the key-coloured
-  // stretches between them are never looked at.
+  // Only the runs without key colour are copied, from their packed,
+  // alpha-cleared pixels; the key-coloured stretches are never looked at.
   const auto clip_begin = static_cast<std::int64_t>(source_x);
-  const auto clip_end = clip_begin + static_cast<std::int64_t>(visible);
-  const std::size_t first_row = static_cast<std::size_t>(y0 - top);
-  for (std::size_t r = 0; r < rows; ++r, source += image_width, target += screen_width) {
-    const std::size_t row = first_row + r;
-    const std::size_t first = image.run_start[row];
-    const std::size_t end = std::min<std::size_t>(image.run_start[row + 1], image.runs.size());
-    if (first < end) kernels.runs(target, source, image.runs.data() + first, end - first, clip_begin, clip_end);
-  }
+  kernels.packed(target, screen_width, image.packed, static_cast<std::size_t>(y0 - top), rows, clip_begin,
+                 clip_begin + static_cast<std::int64_t>(visible));
 }
 
 }  // namespace mapdata

@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <span>
 
@@ -235,9 +237,16 @@ class RunFinder {
     }
   }
 
-  // Hands the runs to the image, top row first.
+  // Hands the runs to the image, top row first, with their packed pixels.
   void finish(Image& image) {
     if (!working_ || row_end_.size() != height_) return;
+    // A picture with little key colour is drawn as fast by the pixel rule,
+    // and its packed copy would cost a load nearly a second picture's time.
+    const std::size_t drawn = std::accumulate(runs_.begin(), runs_.end(), std::size_t{0},
+                                              [](std::size_t sum, PixelRun run) {
+                                                return sum + static_cast<std::size_t>(run.end - run.begin);
+                                              });
+    if (drawn > image.pixels.size() / 8 * 7) return;
     try {
       std::vector<std::uint32_t> run_start;
       std::vector<PixelRun> runs;
@@ -250,11 +259,15 @@ class RunFinder {
                     runs_.begin() + static_cast<std::ptrdiff_t>(row_end_[file_row]));
         run_start.push_back(static_cast<std::uint32_t>(runs.size()));
       }
+      PackedRuns packed(image.width, image.height, image.pixels, run_start, runs);
+      if (packed.empty()) return;
       image.run_start = std::move(run_start);
       image.runs = std::move(runs);
+      image.packed = std::move(packed);
     } catch (const std::bad_alloc&) {
       image.run_start.clear();
       image.runs.clear();
+      image.packed = {};
     }
   }
 
@@ -278,6 +291,45 @@ class RunFinder {
 }
 
 }  // namespace
+
+PackedRuns::PackedRuns(std::int32_t width, std::int32_t height, std::span<const std::uint32_t> pixels,
+                       std::span<const std::uint32_t> run_start, std::span<const PixelRun> runs) {
+  if (width < 1 || height < 1) return;
+  const auto w = static_cast<std::size_t>(width), h = static_cast<std::size_t>(height);
+  if (pixels.size() / w < h || run_start.size() != h + 1 || run_start[0] != 0 || run_start[h] != runs.size()) return;
+  std::size_t count = 0;
+  for (std::size_t row = 0; row < h; ++row) {
+    if (run_start[row] > run_start[row + 1]) return;
+    std::int64_t left_edge = 0;
+    for (std::size_t i = run_start[row]; i < run_start[row + 1]; ++i) {
+      if (runs[i].begin < left_edge || runs[i].end <= runs[i].begin || runs[i].end > width) return;
+      left_edge = runs[i].end;
+      count += static_cast<std::size_t>(runs[i].end - runs[i].begin);
+    }
+  }
+  if (count > std::numeric_limits<std::uint32_t>::max()) return;
+
+  std::vector<std::uint32_t> pixel_start;
+  std::vector<std::uint32_t> packed(count);
+  pixel_start.reserve(h + 1);
+  const blit::ClearAlphaRow clear_alpha = blit::best_kernels().clear_alpha;
+  std::size_t filled = 0;
+  for (std::size_t row = 0; row < h; ++row) {
+    pixel_start.push_back(static_cast<std::uint32_t>(filled));
+    for (std::size_t i = run_start[row]; i < run_start[row + 1]; ++i) {
+      const auto length = static_cast<std::size_t>(runs[i].end - runs[i].begin);
+      clear_alpha(packed.data() + filled, pixels.data() + row * w + static_cast<std::size_t>(runs[i].begin), length);
+      filled += length;
+    }
+  }
+  pixel_start.push_back(static_cast<std::uint32_t>(filled));
+  run_start_.assign(run_start.begin(), run_start.end());
+  runs_.assign(runs.begin(), runs.end());
+  pixel_start_ = std::move(pixel_start);
+  pixels_ = std::move(packed);
+  width_ = width;
+  height_ = height;
+}
 
 Picture load_picture(std::string_view path, platform::SourceLine where) {
   std::optional<platform::InputFile> file = platform::InputFile::open(path);

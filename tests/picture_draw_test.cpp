@@ -193,20 +193,46 @@ TEST(PictureKernels, EveryVectorSetMatchesTheScalarOne) {
         set.clear_alpha(got.data() + shift, source.data() + 3 - shift, count);
         ASSERT_EQ(got, want) << "clear alpha, " << count << " pixels";
       }
-      // The runs of the source's first `count` pixels, under every clip.
+      // Opaque copies of `count` pixels in rows of every alignment.
+      for (std::size_t shift = 0; shift < 3; ++shift) {
+        for (const std::size_t rows : {1u, 3u}) {
+          std::vector<std::uint32_t> want(screen.size() * 3), got(want.size());
+          const std::size_t stride = screen.size();
+          sets[0].opaque(want.data() + shift, stride, source.data() + 3 - shift, 0, count, rows);
+          set.opaque(got.data() + shift, stride, source.data() + 3 - shift, 0, count, rows);
+          ASSERT_EQ(got, want) << "opaque, " << rows << " rows of " << count << " pixels";
+        }
+      }
+      // The source's first `count` pixels packed as a picture of one row
+      // (and again as its second), under every clip.
       std::vector<mapdata::PixelRun> runs;
       for (std::size_t x = 0; (x = sets[0].find(source.data(), x, count, false)) < count;) {
         const std::size_t end = sets[0].find(source.data(), x, count, true);
         runs.push_back({static_cast<std::int32_t>(x), static_cast<std::int32_t>(end)});
         x = end;
       }
-      for (std::int64_t begin = 0; begin <= static_cast<std::int64_t>(count); begin += 3) {
-        for (std::int64_t end = begin; end <= static_cast<std::int64_t>(count); end += 5) {
-          std::vector<std::uint32_t> want = screen, got = screen;
-          const auto at = static_cast<std::size_t>(begin);
-          sets[0].runs(want.data() + at, source.data() + at, runs.data(), runs.size(), begin, end);
-          set.runs(got.data() + at, source.data() + at, runs.data(), runs.size(), begin, end);
-          ASSERT_EQ(got, want) << "runs of " << count << " pixels clipped to " << begin << ".." << end;
+      if (count == 0) continue;
+      std::vector<std::uint32_t> two_rows(source.begin(), source.begin() + static_cast<std::ptrdiff_t>(count));
+      two_rows.insert(two_rows.end(), two_rows.begin(), two_rows.end());
+      std::vector<mapdata::PixelRun> both = runs;
+      both.insert(both.end(), runs.begin(), runs.end());
+      const auto run_count = static_cast<std::uint32_t>(runs.size());
+      const std::vector<std::uint32_t> run_start = {0, run_count, 2 * run_count};
+      const mapdata::PackedRuns packed(static_cast<std::int32_t>(count), 2, two_rows, run_start, both);
+      ASSERT_FALSE(packed.empty());
+      for (const std::size_t row : {0u, 1u}) {
+        for (std::int64_t begin = 0; begin <= static_cast<std::int64_t>(count); begin += 3) {
+          for (std::int64_t end = begin; end <= static_cast<std::int64_t>(count); end += 5) {
+            const auto at = static_cast<std::size_t>(begin);
+            std::vector<std::uint32_t> want = screen;
+            sets[0].keyed(want.data() + at, source.data() + at, static_cast<std::size_t>(end - begin));
+            for (const auto* drawing : {&sets[0], &set}) {
+              std::vector<std::uint32_t> got = screen;
+              drawing->packed(got.data() + at, 0, packed, row, 1, begin, end);
+              ASSERT_EQ(got, want) << drawing->name << ", row " << row << " of runs of " << count
+                                   << " pixels clipped to " << begin << ".." << end;
+            }
+          }
         }
       }
       for (std::size_t from = 0; from <= count; ++from) {
@@ -243,6 +269,51 @@ TEST_F(PictureDraw, RunsGiveThePixelRulesScreenAtEveryOffset) {
       }
     }
   }
+}
+
+// The packed form takes only run tables that fit the picture; any other is
+// refused whole, and such a picture is drawn pixel by pixel.
+TEST(PackedRuns, TablesThatDoNotFitThePictureAreRefused) {
+  using mapdata::PixelRun;
+  const std::vector<std::uint32_t> pixels = {1, 2, 3, 4, 5, 6, 7, 8};  // 4 x 2
+  struct Case {
+    const char* name;
+    std::int32_t width, height;
+    std::vector<std::uint32_t> run_start;
+    std::vector<PixelRun> runs;
+    bool fits;
+  };
+  const Case cases[] = {
+      {"fitting", 4, 2, {0, 2, 3}, {{0, 1}, {2, 4}, {1, 3}}, true},
+      {"no runs", 4, 2, {0, 0, 0}, {}, true},
+      {"run beyond the width", 4, 2, {0, 1, 1}, {{2, 5}}, false},
+      {"run before column 0", 4, 2, {0, 1, 1}, {{-1, 2}}, false},
+      {"empty run", 4, 2, {0, 1, 1}, {{2, 2}}, false},
+      {"runs out of order", 4, 2, {0, 2, 2}, {{2, 4}, {0, 1}}, false},
+      {"overlapping runs", 4, 2, {0, 2, 2}, {{0, 3}, {2, 4}}, false},
+      {"row table too short", 4, 2, {0, 1}, {{0, 1}}, false},
+      {"row table past the runs", 4, 2, {0, 1, 2}, {{0, 1}}, false},
+      {"row table going back", 4, 2, {0, 2, 1}, {{0, 1}, {2, 3}}, false},
+      {"more rows than pixels", 4, 3, {0, 0, 0, 0}, {}, false},
+      {"no width", 0, 2, {0, 0, 0}, {}, false},
+  };
+  for (const Case& c : cases) {
+    const mapdata::PackedRuns packed(c.width, c.height, pixels, c.run_start, c.runs);
+    EXPECT_EQ(packed.empty(), !c.fits) << c.name;
+  }
+  const mapdata::PackedRuns packed(4, 2, pixels, cases[0].run_start, cases[0].runs);
+  EXPECT_EQ(std::vector<std::uint32_t>(packed.pixels(), packed.pixels() + 5), (std::vector<std::uint32_t>{1, 3, 4, 6, 7}));
+}
+
+TEST_F(PictureDraw, PackedRunsOfAnotherSizeAreNotUsed) {
+  const auto pixels = sprite_pixels(20, 6, 5);
+  Picture picture = loaded(folder_, 20, 6, pixels);
+  ASSERT_FALSE(picture->packed.empty());
+  picture->height = 5;  // the packed runs are of 6 rows
+  std::vector<std::uint32_t> want = frame();
+  reference_draw(want, *picture, 3, 2, DrawMode::keyed);
+  mapdata::draw_picture(3, 2, picture, DrawMode::keyed);
+  EXPECT_EQ(frame(), want);
 }
 
 }  // namespace
