@@ -19,8 +19,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      Mean& mean = times_[run.benchmark_name()];
+      if (run.error_occurred) continue;
+      // Single runs, or only the means when repetitions report aggregates alone.
+      const bool single = run.run_type == Run::RT_Iteration;
+      if (!single && run.aggregate_name != "mean") continue;
+      Mean& mean = (single ? times_ : means_)[run.run_name.str()];
       mean.sum += run.GetAdjustedRealTime() * multiplier(run.time_unit);
       ++mean.count;
     }
@@ -30,6 +33,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::Finalize();
     std::printf("\n%-58s %12s %12s %8s %8s\n", "ratio (baseline time / our time)", "ours ns", "baseline ns", "ratio",
                 "goal");
+    times_.merge(means_);
     for (const Goal& goal : goals()) {
       const auto ours = times_.find(goal.ours), base = times_.find(goal.baseline);
       if (ours == times_.end() || base == times_.end()) continue;
@@ -56,6 +60,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     double value() const { return sum / count; }
   };
   std::map<std::string, Mean> times_;
+  std::map<std::string, Mean> means_;
 };
 
 }  // namespace

@@ -45,7 +45,7 @@ void draw_picture(double x, double y, const Picture& picture, DrawMode mode, pla
   const std::int64_t left = whole_pixels(x);
   const std::int64_t top = whole_pixels(y);
 
-  ScreenLock lock;
+  // The screen's size is the game thread's own; the lock is needed only for writing.
   const platform::ScreenPixels screen = platform::screen_pixels();
   if (screen.pixels == nullptr) return;
 
@@ -54,7 +54,7 @@ void draw_picture(double x, double y, const Picture& picture, DrawMode mode, pla
   const std::int64_t x1 = std::min<std::int64_t>(left + image.width, screen.width);
   const std::int64_t y0 = std::max<std::int64_t>(top, 0);
   const std::int64_t y1 = std::min<std::int64_t>(top + image.height, screen.height);
-  if (x0 >= x1 || y0 >= y1) return;
+  if (x0 >= x1 || y0 >= y1) return;  // wholly off the screen: next to nothing
 
   const auto visible = static_cast<std::size_t>(x1 - x0);
   const auto source_x = static_cast<std::size_t>(x0 - left);
@@ -64,6 +64,7 @@ void draw_picture(double x, double y, const Picture& picture, DrawMode mode, pla
   std::uint32_t* target = screen.pixels + static_cast<std::size_t>(y0) * screen_width + static_cast<std::size_t>(x0);
   const auto rows = static_cast<std::size_t>(y1 - y0);
 
+  const ScreenLock lock;
   const blit::Kernels& kernels = blit::best_kernels();
   if (mode == DrawMode::opaque) {
     kernels.opaque(target, screen_width, source, image_width, visible, rows);
