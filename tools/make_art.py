@@ -197,6 +197,15 @@ def free_sprite(art):
     return art.crop().scaled(SCALE)
 
 
+def bg_canvas(height):
+    """The empty half-resolution canvas of a bg.bmp `height` pixels high, with
+    its width, its height and its first ground row (where the classic runners'
+    feet stand)."""
+    h = height // SCALE
+    w = BG_W // SCALE
+    return Canvas(w, h), w, h, (height - GROUND_UP) // SCALE
+
+
 def periodic(x, period, terms):
     """Sum of sines that repeats exactly every `period`: terms (freq, amp, phase)."""
     return sum(a * math.sin(2 * math.pi * f * x / period + p) for f, a, p in terms)
@@ -285,6 +294,63 @@ def banner(frame):
     return c
 
 
+# ---------------------------------------------------------------- runner ----
+
+def runner(jump, palette, feet, dress, headwear):
+    """A classic runner facing right, in the stride or jump both maps share.
+
+    palette: (light, shaded) pairs for skin, top and trousers; shoe, sole
+    (None where the shoe is one colour down to the ground) and outline.
+    feet[jump]: (ankle, foot) of the back leg, then of the front leg; a foot
+    is (left x, top y, right x) and two rows high. The runners differ there
+    because their footwear does.
+    dress(a, jump) and headwear(a) draw what the runner wears over the torso
+    and on the head."""
+    a = Canvas(24, 26, margin=2)
+    SKIN, SKIND = palette["skin"]
+    TOP, TOPD = palette["top"]
+    TROUSERS, TROUSERSD = palette["trousers"]
+    (back_ankle, back_foot), (front_ankle, front_foot) = feet[jump]
+
+    def leg(hip, knee, ankle, foot, colour):
+        a.line(*hip, *knee, colour, 2)
+        a.line(*knee, *ankle, colour, 2)
+        x0, y0, x1 = foot
+        a.rect(x0, y0, x1, y0 + 1, palette["shoe"])
+        if palette["sole"] is not None:
+            a.rect(x0, y0 + 1, x1, y0 + 1, palette["sole"])
+
+    if not jump:
+        back_knee, front_knee = (7, 19), (15, 19)
+        back_arm, back_hand = (10, 10, 13, 13), (13, 13, 14, 14)   # swinging forward
+        front_arm, front_hand = (11, 10, 8, 13), (6, 13, 7, 14)
+    else:
+        back_knee, front_knee = (6, 18), (16, 17)
+        back_arm, back_hand = (10, 10, 7, 6), (6, 5, 7, 6)
+        front_arm, front_hand = (12, 10, 16, 7), (16, 5, 17, 6)
+    # back leg and arm (far side, darker): the leg pushing off behind
+    leg((9, 16), back_knee, back_ankle, back_foot, TROUSERSD)
+    a.line(*back_arm, TOPD, 2)
+    a.rect(*back_hand, SKIND)
+    # torso
+    a.rect(9, 8, 13, 15, TOP)
+    a.rect(9, 13, 13, 15, TOPD)
+    a.rect(9, 15, 13, 16, TROUSERS)
+    dress(a, jump)
+    leg((12, 16), front_knee, front_ankle, front_foot, TROUSERS)
+    # head
+    a.rect(10, 2, 14, 7, SKIN)
+    a.rect(10, 6, 11, 7, SKIND)
+    a.set(13, 4, 0x1A1010)                          # eye
+    a.set(15, 5, SKIN)                              # nose
+    headwear(a)
+    # front arm
+    a.line(*front_arm, TOP, 2)
+    a.rect(*front_hand, SKIN)
+    a.outline(palette["outline"])
+    return classic_sprite(a)
+
+
 # ---------------------------------------------------------------- desert ----
 
 DESERT_SKY = 0x2D6CB5
@@ -293,63 +359,28 @@ OUTLINE = 0x24140C
 
 def explorer(jump):
     """The desert runner: explorer with hat and scarf, facing right."""
-    a = Canvas(24, 26, margin=2)
-    HAT, HATD, BAND = 0xD9A55B, 0x9C6B33, 0x5A3418
-    SKIN, SKIND = 0xF2C08A, 0xC98B58
-    SHIRT, SHIRTD = 0xE8DCC0, 0xB8A880
-    PANTS, PANTSD = 0x6E5A3A, 0x4A3A24
-    BOOT, SCARF = 0x4A2A14, 0xD8342A
-    if not jump:
-        # back leg (far side, darker): pushing off behind
-        a.line(9, 16, 7, 19, PANTSD, 2)
-        a.line(7, 19, 4, 22, PANTSD, 2)
-        a.rect(2, 22, 5, 23, BOOT)
-        # back arm, swinging forward
-        a.line(10, 10, 13, 13, SHIRTD, 2)
-        a.rect(13, 13, 14, 14, SKIND)
-    else:
-        a.line(9, 16, 6, 18, PANTSD, 2)
-        a.line(6, 18, 3, 20, PANTSD, 2)
-        a.rect(1, 20, 3, 21, BOOT)
-        a.line(10, 10, 7, 6, SHIRTD, 2)
-        a.rect(6, 5, 7, 6, SKIND)
-    # torso
-    a.rect(9, 9, 13, 15, SHIRT)
-    a.rect(9, 13, 13, 15, SHIRTD)
-    a.rect(9, 15, 13, 16, PANTS)
-    a.rect(9, 14, 13, 14, BAND)                    # belt
-    # front leg
-    if not jump:
-        a.line(12, 16, 15, 19, PANTS, 2)
-        a.line(15, 19, 15, 22, PANTS, 2)
-        a.rect(15, 22, 18, 23, BOOT)
-    else:
-        a.line(12, 16, 16, 17, PANTS, 2)
-        a.line(16, 17, 16, 21, PANTS, 2)
-        a.rect(16, 21, 19, 22, BOOT)
-    # scarf, tail flying back
-    a.rect(9, 8, 13, 9, SCARF)
-    a.line(9, 9, 6, 11 if not jump else 9, SCARF, 2)
-    # head
-    a.rect(10, 3, 14, 7, SKIN)
-    a.rect(10, 6, 11, 7, SKIND)
-    a.set(13, 4, 0x1A1010)                          # eye
-    a.set(15, 5, SKIN)                              # nose
-    a.rect(9, 3, 10, 5, 0x6A3A1E)                   # hair at the back
-    # hat: crown and wide brim
-    a.rect(10, 0, 14, 2, HAT)
-    a.rect(10, 2, 14, 2, BAND)
-    a.rect(7, 3, 17, 3, HATD)
-    a.rect(11, 0, 13, 0, shade(HAT, 0.3))
-    # front arm
-    if not jump:
-        a.line(11, 10, 8, 13, SHIRT, 2)
-        a.rect(6, 13, 7, 14, SKIN)
-    else:
-        a.line(12, 10, 16, 7, SHIRT, 2)
-        a.rect(16, 5, 17, 6, SKIN)
-    a.outline(OUTLINE)
-    return classic_sprite(a)
+    HAT, HATD, BAND, SCARF = 0xD9A55B, 0x9C6B33, 0x5A3418, 0xD8342A
+    palette = dict(skin=(0xF2C08A, 0xC98B58), top=(0xE8DCC0, 0xB8A880),
+                   trousers=(0x6E5A3A, 0x4A3A24), shoe=0x4A2A14, sole=None,
+                   outline=OUTLINE)
+    # the shins reach down into the tops of the boots
+    feet = {False: (((4, 22), (2, 22, 5)), ((15, 22), (15, 22, 18))),
+            True: (((3, 20), (1, 20, 3)), ((16, 21), (16, 21, 19)))}
+
+    def belt_and_scarf(a, jump):
+        a.rect(9, 14, 13, 14, BAND)                 # belt
+        a.rect(9, 8, 13, 9, SCARF)                  # scarf, tail flying back
+        a.line(9, 9, 6, 11 if not jump else 9, SCARF, 2)
+
+    def hair_and_hat(a):
+        a.rect(9, 3, 10, 5, 0x6A3A1E)               # hair at the back
+        # hat: crown and wide brim (the band hides the head's top row)
+        a.rect(10, 0, 14, 2, HAT)
+        a.rect(10, 2, 14, 2, BAND)
+        a.rect(7, 3, 17, 3, HATD)
+        a.rect(11, 0, 13, 0, shade(HAT, 0.3))
+
+    return runner(jump, palette, feet, belt_and_scarf, hair_and_hat)
 
 
 def cactus():
@@ -423,12 +454,8 @@ def skull_post():
 
 
 def desert_bg():
-    H = 250
-    h = H // SCALE
-    w = BG_W // SCALE
-    ground = (H - GROUND_UP) // SCALE                # first ground row (half-res)
+    c, w, h, ground = bg_canvas(250)
     rng = random.Random(7)
-    c = Canvas(w, h)
     horizon = ground - 34
     for y in range(h):                               # sky: deep blue to warm haze
         t = (y / horizon) ** 1.6 if y < horizon else 1.0
@@ -492,56 +519,25 @@ CITY_SKY = 0x1A2348
 
 def kid(jump):
     """The city runner: a kid in a cap, hoodie and sneakers, facing right."""
-    a = Canvas(24, 26, margin=2)
     CAP, CAPD = 0xE23A2E, 0xA0221C
-    SKIN, SKIND = 0xE8B088, 0xB8805C
-    HOOD, HOODD = 0x3A9AD8, 0x236A9C
-    JEANS, JEANSD = 0x34487A, 0x233258
-    SHOE, SOLE = 0xF2F2F2, 0xD0302A
-    if not jump:
-        a.line(9, 16, 7, 19, JEANSD, 2)
-        a.line(7, 19, 4, 21, JEANSD, 2)
-        a.rect(2, 22, 5, 22, SHOE)
-        a.rect(2, 23, 5, 23, SOLE)
-        a.line(10, 10, 13, 13, HOODD, 2)
-        a.rect(13, 13, 14, 14, SKIND)
-    else:
-        a.line(9, 16, 6, 18, JEANSD, 2)
-        a.line(6, 18, 3, 20, JEANSD, 2)
-        a.rect(1, 20, 3, 20, SHOE)
-        a.rect(1, 21, 3, 21, SOLE)
-        a.line(10, 10, 7, 6, HOODD, 2)
-        a.rect(6, 5, 7, 6, SKIND)
-    a.rect(9, 8, 13, 15, HOOD)                       # hoodie
-    a.rect(9, 13, 13, 15, HOODD)
-    a.rect(10, 11, 12, 12, 0xF2D04A)                 # print on the front
-    a.rect(9, 15, 13, 16, JEANS)
-    if not jump:
-        a.line(12, 16, 15, 19, JEANS, 2)
-        a.line(15, 19, 15, 21, JEANS, 2)
-        a.rect(15, 22, 18, 22, SHOE)
-        a.rect(15, 23, 18, 23, SOLE)
-    else:
-        a.line(12, 16, 16, 17, JEANS, 2)
-        a.line(16, 17, 16, 20, JEANS, 2)
-        a.rect(16, 20, 19, 20, SHOE)
-        a.rect(16, 21, 19, 21, SOLE)
-    a.rect(10, 2, 14, 7, SKIN)                       # head
-    a.rect(10, 6, 11, 7, SKIND)
-    a.set(13, 4, 0x1A1010)
-    a.set(15, 5, SKIN)
-    a.rect(9, 3, 10, 6, 0x3A2418)                    # hair
-    a.rect(9, 0, 14, 2, CAP)                         # cap with the peak forward
-    a.rect(14, 2, 17, 2, CAPD)
-    a.set(11, 0, shade(CAP, 0.35))
-    if not jump:
-        a.line(11, 10, 8, 13, HOOD, 2)
-        a.rect(6, 13, 7, 14, SKIN)
-    else:
-        a.line(12, 10, 16, 7, HOOD, 2)
-        a.rect(16, 5, 17, 6, SKIN)
-    a.outline(0x10121E)
-    return classic_sprite(a)
+    palette = dict(skin=(0xE8B088, 0xB8805C), top=(0x3A9AD8, 0x236A9C),
+                   trousers=(0x34487A, 0x233258), shoe=0xF2F2F2, sole=0xD0302A,
+                   outline=0x10121E)
+    # low sneakers: the shins stop short of them, and the front foot is
+    # tucked a row higher in the jump
+    feet = {False: (((4, 21), (2, 22, 5)), ((15, 21), (15, 22, 18))),
+            True: (((3, 20), (1, 20, 3)), ((16, 20), (16, 20, 19)))}
+
+    def hoodie_print(a, jump):
+        a.rect(10, 11, 12, 12, 0xF2D04A)            # print on the front
+
+    def hair_and_cap(a):
+        a.rect(9, 3, 10, 6, 0x3A2418)               # hair
+        a.rect(9, 0, 14, 2, CAP)                    # cap with the peak forward
+        a.rect(14, 2, 17, 2, CAPD)
+        a.set(11, 0, shade(CAP, 0.35))
+
+    return runner(jump, palette, feet, hoodie_print, hair_and_cap)
 
 
 def hydrant():
@@ -594,12 +590,8 @@ def traffic_cone():
 
 
 def city_bg():
-    H = 280
-    h = H // SCALE
-    w = BG_W // SCALE
-    ground = (H - GROUND_UP) // SCALE
+    c, w, h, ground = bg_canvas(280)
     rng = random.Random(11)
-    c = Canvas(w, h)
     for y in range(h):                               # night sky, lighter at the horizon
         c.rect(0, y, w - 1, y, mix(CITY_SKY, 0x5A3C6A, (y / ground) ** 2.2))
     for _ in range(60):                              # stars
@@ -761,11 +753,8 @@ def drone():
 
 
 def sky_bg():
-    H = 300
-    h = H // SCALE
-    w = BG_W // SCALE
+    c, w, h, _ = bg_canvas(300)                      # the free run has no ground
     rng = random.Random(5)
-    c = Canvas(w, h)
     for y in range(h):
         c.rect(0, y, w - 1, y, mix(SKY_BLUE, 0xB8DCF4, (y / h) ** 1.3))
     # far snowy mountains: a ring of peaks that wraps around the picture
@@ -816,39 +805,31 @@ def check_bg(canvas, name):
     assert all(v is not None for row in canvas.px for v in row), name
 
 
+def write_map(name, characters, bg, obstacles, map_def):
+    """One map folder: the character pictures (file name, picture), bg.bmp,
+    the obstacles numbered from 1 in the given order, and map.def."""
+    d = os.path.join(DATA, "maps", name)
+    for file_name, picture in characters:
+        write_bmp(os.path.join(d, file_name), picture)
+    check_bg(bg, name)
+    write_bmp(os.path.join(d, "bg.bmp"), bg, fill_key=False)
+    for k, sprite in enumerate(obstacles, 1):
+        write_bmp(os.path.join(d, "hindernis_%d.bmp" % k), sprite)
+    write_map_def(os.path.join(d, "map.def"), map_def)
+
+
 def main():
     write_bmp(os.path.join(DATA, "header1.bmp"), banner(1))
     write_bmp(os.path.join(DATA, "header2.bmp"), banner(2))
-
-    maps = os.path.join(DATA, "maps")
-    d = os.path.join(maps, "desert")
-    write_bmp(os.path.join(d, "runner.bmp"), explorer(False))
-    write_bmp(os.path.join(d, "runnerjump.bmp"), explorer(True))
-    bg = desert_bg()
-    check_bg(bg, "desert")
-    write_bmp(os.path.join(d, "bg.bmp"), bg, fill_key=False)
-    for k, sprite in enumerate((cactus(), boulder(), skull_post()), 1):
-        write_bmp(os.path.join(d, "hindernis_%d.bmp" % k), sprite)
-    write_map_def(os.path.join(d, "map.def"), [DESERT_SKY, 10, "Fennek", 0, 3, 5])
-
-    d = os.path.join(maps, "city")
-    write_bmp(os.path.join(d, "runner.bmp"), kid(False))
-    write_bmp(os.path.join(d, "runnerjump.bmp"), kid(True))
-    bg = city_bg()
-    check_bg(bg, "city")
-    write_bmp(os.path.join(d, "bg.bmp"), bg, fill_key=False)
-    for k, sprite in enumerate((hydrant(), trash_can(), traffic_cone()), 1):
-        write_bmp(os.path.join(d, "hindernis_%d.bmp" % k), sprite)
-    write_map_def(os.path.join(d, "map.def"), [CITY_SKY, 10, "Taxi", 0, 3, 5])
-
-    d = os.path.join(maps, "sky")
-    write_bmp(os.path.join(d, "char.bmp"), plane())
-    bg = sky_bg()
-    check_bg(bg, "sky")
-    write_bmp(os.path.join(d, "bg.bmp"), bg, fill_key=False)
-    for k, sprite in enumerate((bird(), balloons(), storm_cloud(), drone()), 1):
-        write_bmp(os.path.join(d, "hindernis_%d.bmp" % k), sprite)
-    write_map_def(os.path.join(d, "map.def"), [SKY_BLUE, 10, "Pilot", 0, 4, 340, 5])
+    write_map("desert", [("runner.bmp", explorer(False)), ("runnerjump.bmp", explorer(True))],
+              desert_bg(), (cactus(), boulder(), skull_post()),
+              [DESERT_SKY, 10, "Fennek", 0, 3, 5])
+    write_map("city", [("runner.bmp", kid(False)), ("runnerjump.bmp", kid(True))],
+              city_bg(), (hydrant(), trash_can(), traffic_cone()),
+              [CITY_SKY, 10, "Taxi", 0, 3, 5])
+    write_map("sky", [("char.bmp", plane())],
+              sky_bg(), (bird(), balloons(), storm_cloud(), drone()),
+              [SKY_BLUE, 10, "Pilot", 0, 4, 340, 5])
     print("wrote pictures and map files under", DATA)
 
 
