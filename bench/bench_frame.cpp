@@ -74,7 +74,8 @@ class Frame {
       screen_ = SDL_CreateRGBSurfaceWithFormat(0, game.screen_w, game.screen_h, 32, SDL_PIXELFORMAT_ARGB8888);
       background_ = surface(*game.background_image, false);
       runner_ = surface(*game.runner_image, true);
-      for (std::int32_t k = 1; k <= game.obstacle_image_count; ++k) obstacles_.push_back(surface(*frame.row_->images(k), true));
+      for (std::int32_t k = 1; k <= game.obstacle_image_count; ++k)
+        obstacles_.push_back(surface(*frame.row_->images(k), true));
     }
     ~WithSdl() {
       for (SDL_Surface* s : obstacles_) SDL_FreeSurface(s);
@@ -104,7 +105,8 @@ class Frame {
     static SDL_Surface* surface(const mapdata::Image& image, bool keyed) {
       SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, image.width, image.height, 32, SDL_PIXELFORMAT_ARGB8888);
       for (int y = 0; y < image.height; ++y) {
-        std::memcpy(static_cast<char*>(s->pixels) + y * s->pitch, &image.pixels[static_cast<std::size_t>(y) * image.width],
+        std::memcpy(static_cast<char*>(s->pixels) + y * s->pitch,
+                    &image.pixels[static_cast<std::size_t>(y) * image.width],
                     static_cast<std::size_t>(image.width) * 4);
       }
       SDL_SetSurfaceBlendMode(s, SDL_BLENDMODE_NONE);
@@ -167,8 +169,8 @@ void register_frame_benchmarks() {
           ->Unit(benchmark::kMicrosecond);
       benchmark::RegisterBenchmark(("frame/" + name + "/floor").c_str(), frame_floor, screen, map)
           ->Unit(benchmark::kMicrosecond);
-      add_goal({"frame " + name + " vs floor (<= 1.2x)", "frame/" + name + "/tandrel", "frame/" + name + "/floor",
-                1 / 1.2});
+      add_goal(
+          {"frame " + name + " vs floor (<= 1.2x)", "frame/" + name + "/tandrel", "frame/" + name + "/floor", 1 / 1.2});
       add_goal({"frame " + name + " vs SDL surfaces", "frame/" + name + "/tandrel", "frame/" + name + "/sdl", 1.5});
     }
     // The free run draws every obstacle of its row; those beyond the screen cost next to nothing.
@@ -176,8 +178,8 @@ void register_frame_benchmarks() {
       const std::string name = "free/" + std::string(screen.name) + "/" + std::to_string(count) + " obstacles";
       benchmark::RegisterBenchmark(("frame/" + name).c_str(), frame_ours, screen, "sky", count)
           ->Unit(benchmark::kMicrosecond);
-      add_goal({"frame " + name + " vs floor (<= 1.2x)", "frame/" + name, "frame/free/" + std::string(screen.name) + "/floor",
-                1 / 1.2});
+      add_goal({"frame " + name + " vs floor (<= 1.2x)", "frame/" + name,
+                "frame/free/" + std::string(screen.name) + "/floor", 1 / 1.2});
     }
   }
 }

@@ -61,9 +61,9 @@ Source figure_sprite() {
   std::mt19937 random(2);
   const auto inside = [](int x, int y) {
     const int hx = x - 128, hy = y - 40;
-    if (hx * hx + hy * hy < 32 * 32) return true;                         // head
-    if (x >= 88 && x < 168 && y >= 76 && y < 170) return true;            // body
-    if (((x >= 50 && x < 80) || (x >= 176 && x < 206)) && y >= 80 && y < 160) return true;  // arms
+    if (hx * hx + hy * hy < 32 * 32) return true;                                             // head
+    if (x >= 88 && x < 168 && y >= 76 && y < 170) return true;                                // body
+    if (((x >= 50 && x < 80) || (x >= 176 && x < 206)) && y >= 80 && y < 160) return true;    // arms
     if (((x >= 92 && x < 122) || (x >= 134 && x < 164)) && y >= 170 && y < 250) return true;  // legs
     return false;
   };
@@ -83,7 +83,8 @@ Source skyline_strip() {
     const int height = 30 + static_cast<int>(random() % 115);
     const std::uint32_t base = 0x303040 + (random() % 4) * 0x101010;
     for (int bx = x; bx < x + width && bx < s.w; ++bx) {
-      for (int y = s.h - height; y < s.h; ++y) s.pixels[static_cast<std::size_t>(y * s.w + bx)] = textured(random, base);
+      for (int y = s.h - height; y < s.h; ++y)
+        s.pixels[static_cast<std::size_t>(y * s.w + bx)] = textured(random, base);
     }
     x += width + static_cast<int>(random() % 12);  // now and then a gap down to the ground
   }
@@ -118,8 +119,8 @@ void put(std::string& out, std::uint32_t v, int bytes) {
 }
 
 // A BMP of `bits` (8, 24 or 32) from pixels, top row first; 8 bits keep the top 3-3-2 bits.
-std::string write_bmp(const std::string& name, std::int32_t w, std::int32_t h,
-                      const std::vector<std::uint32_t>& pixels, int bits) {
+std::string write_bmp(const std::string& name, std::int32_t w, std::int32_t h, const std::vector<std::uint32_t>& pixels,
+                      int bits) {
   const std::uint32_t palette_bytes = bits == 8 ? 1024 : 0;
   const std::uint32_t row_bytes = (static_cast<std::uint32_t>(w) * static_cast<std::uint32_t>(bits) + 31) / 32 * 4;
   std::string out = "BM";
@@ -139,8 +140,10 @@ std::string write_bmp(const std::string& name, std::int32_t w, std::int32_t h,
     const std::size_t start = out.size();
     for (std::int32_t x = 0; x < w; ++x) {
       const std::uint32_t p = pixels[static_cast<std::size_t>(y * w + x)];
-      if (bits == 8) put(out, (p >> 16 & 0xE0) | (p >> 11 & 0x1C) | (p >> 6 & 0x03), 1);
-      else put(out, p, bits / 8);
+      if (bits == 8)
+        put(out, (p >> 16 & 0xE0) | (p >> 11 & 0x1C) | (p >> 6 & 0x03), 1);
+      else
+        put(out, p, bits / 8);
     }
     out.resize(start + row_bytes, '\0');
   }
@@ -169,8 +172,8 @@ using SurfacePtr = std::unique_ptr<SDL_Surface, decltype(&SDL_FreeSurface)>;
 SurfacePtr surface_of(const Source& s) {
   SurfacePtr surface(SDL_CreateRGBSurfaceWithFormat(0, s.w, s.h, 32, SDL_PIXELFORMAT_ARGB8888), SDL_FreeSurface);
   for (int y = 0; y < s.h; ++y) {
-    std::memcpy(static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch, &s.pixels[static_cast<std::size_t>(y * s.w)],
-                static_cast<std::size_t>(s.w) * 4);
+    std::memcpy(static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch,
+                &s.pixels[static_cast<std::size_t>(y * s.w)], static_cast<std::size_t>(s.w) * 4);
   }
   SDL_SetSurfaceBlendMode(surface.get(), SDL_BLENDMODE_NONE);
   return surface;

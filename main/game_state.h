@@ -8,14 +8,14 @@
 #include "mapdata/mapdata.h"
 
 struct GameState : mapdata::MapRecord {  // the map's values, as read from map_file
-  std::int32_t screen_w = 0;  // screen size in pixels, the desktop's resolution
+  std::int32_t screen_w = 0;             // screen size in pixels, the desktop's resolution
   std::int32_t screen_h = 0;
 
   mapdata::Picture banner_image_1;  // the two alternating banner frames of the menus
   mapdata::Picture banner_image_2;
-  std::int32_t banner_tick = 0;     // menu frames of the banner blink, shared by all menus
+  std::int32_t banner_tick = 0;  // menu frames of the banner blink, shared by all menus
 
-  std::int32_t mouse_x = 0;        // the last mouse poll
+  std::int32_t mouse_x = 0;  // the last mouse poll
   std::int32_t mouse_y = 0;
   std::int32_t mouse_buttons = 0;  // 1 left, 2 right, 4 middle; -1 outside the window
 
@@ -31,8 +31,8 @@ struct GameState : mapdata::MapRecord {  // the map's values, as read from map_f
   std::string level_message;        // the last level-up text; outlives the run
   double level_message_time = 0.0;  // clock time of the last level-up; outlives the run
 
-  std::int32_t point_tick = 0;     // frames towards the next point, 0..50; outlives the run
-  double frame_start_time = 0.0;   // when the current frame's wait began
+  std::int32_t point_tick = 0;    // frames towards the next point, 0..50; outlives the run
+  double frame_start_time = 0.0;  // when the current frame's wait began
 
   std::int32_t scroll_x = 0;       // world x of the screen's left edge
   std::int32_t runner_height = 0;  // the runner's height above its ground position
@@ -45,7 +45,7 @@ struct GameState : mapdata::MapRecord {  // the map's values, as read from map_f
   std::int32_t bg_w = 0;       // size of the background picture
   std::int32_t bg_h = 0;
 
-  mapdata::Picture runner_image;       // the current run's pictures, owned by the run
+  mapdata::Picture runner_image;  // the current run's pictures, owned by the run
   mapdata::Picture runner_jump_image;
   mapdata::Picture background_image;
 

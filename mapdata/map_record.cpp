@@ -19,9 +19,9 @@
 namespace mapdata {
 namespace {
 
-constexpr std::size_t NUMBER_ITEM_LIMIT = 67;   // characters a number item holds at most
-constexpr std::size_t TEXT_ITEM_LIMIT = 4096;   // characters a text item holds at most
-constexpr std::size_t FILE_CHUNK_BYTES = 16384; // how much of a file is held at a time
+constexpr std::size_t NUMBER_ITEM_LIMIT = 67;    // characters a number item holds at most
+constexpr std::size_t TEXT_ITEM_LIMIT = 4096;    // characters a text item holds at most
+constexpr std::size_t FILE_CHUNK_BYTES = 16384;  // how much of a file is held at a time
 constexpr int END_OF_DATA = -1;
 
 // The bytes being read, one at a time: a text in memory, or a file taken in
@@ -142,11 +142,11 @@ std::string read_text_item(ByteSource& in) {
 // Conversion of number items.
 
 constexpr std::int64_t ACCUMULATOR_CAP = std::int64_t{1} << 40;  // far beyond 32 bits, far below overflow
-constexpr std::int64_t EXPONENT_CAP = 100000;                     // far beyond any double
+constexpr std::int64_t EXPONENT_CAP = 100000;                    // far beyond any double
 
 std::int32_t saturate_to_int32(std::int64_t v) {
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                            std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(
+      std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 int digit_value(char c) {
@@ -196,10 +196,23 @@ std::int32_t integer_value(std::string_view item) {
     int base = 8;
     if (i < item.size()) {
       switch (item[i]) {
-        case 'H': case 'h': base = 16; ++i; break;
-        case 'O': case 'o': base = 8; ++i; break;
-        case 'B': case 'b': base = 2; ++i; break;
-        default: break;
+        case 'H':
+        case 'h':
+          base = 16;
+          ++i;
+          break;
+        case 'O':
+        case 'o':
+          base = 8;
+          ++i;
+          break;
+        case 'B':
+        case 'b':
+          base = 2;
+          ++i;
+          break;
+        default:
+          break;
       }
     }
     return saturate_to_int32(accumulate_digits(item, i, base));
@@ -310,8 +323,8 @@ std::string storable_name(std::string_view name) {
 // As "%.16g" writes it.
 std::string real_text(double v) {
   std::array<char, 64> buffer{};
-  const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v,
-                                          std::chars_format::general, 16);
+  const auto [end, error] =
+      std::to_chars(buffer.data(), buffer.data() + buffer.size(), v, std::chars_format::general, 16);
   if (error != std::errc{}) return "0";
   return std::string(buffer.data(), end);
 }

@@ -49,7 +49,7 @@ class PackedRuns {
  private:
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
-  std::vector<std::uint32_t> run_start_;    // height + 1 entries
+  std::vector<std::uint32_t> run_start_;  // height + 1 entries
   std::vector<PixelRun> runs_;
   std::vector<std::uint32_t> pixel_start_;  // height + 1 entries
   std::vector<std::uint32_t> pixels_;
@@ -99,13 +99,13 @@ void draw_picture(double x, double y, const Picture& picture, DrawMode mode,
 
 // The values of a map's definition file.
 struct MapRecord {
-  std::int32_t background_colour = 0;    // 0xRRGGBB behind the pictures during a run
-  std::int32_t highscore = 0;            // best score on the map
-  std::string highscore_name;            // its holder, code page 437
-  double ground_offset = 0.0;            // pixels added to the runner's and obstacles' y
-  std::int32_t obstacle_image_count = 0; // hindernis_1.bmp .. hindernis_N.bmp
-  std::int32_t height_range = 0;         // free layout only: the vertical range in pixels
-  std::int32_t obstacle_count = 0;       // obstacles in a run's row
+  std::int32_t background_colour = 0;     // 0xRRGGBB behind the pictures during a run
+  std::int32_t highscore = 0;             // best score on the map
+  std::string highscore_name;             // its holder, code page 437
+  double ground_offset = 0.0;             // pixels added to the runner's and obstacles' y
+  std::int32_t obstacle_image_count = 0;  // hindernis_1.bmp .. hindernis_N.bmp
+  std::int32_t height_range = 0;          // free layout only: the vertical range in pixels
+  std::int32_t obstacle_count = 0;        // obstacles in a run's row
 };
 
 enum class RecordLayout {

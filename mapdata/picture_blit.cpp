@@ -79,8 +79,8 @@ struct PackedDraw {
 
   const std::uint32_t* row_ends = nullptr;  // row_ends[r]: the index past row r's last run
   const PixelRun* runs = nullptr;
-  const PixelRun* run = nullptr;            // the next run
-  const std::uint32_t* pixels = nullptr;    // its pixels
+  const PixelRun* run = nullptr;          // the next run
+  const std::uint32_t* pixels = nullptr;  // its pixels
   std::size_t rows = 0;
   std::int64_t clip_begin = 0, clip_end = 0;
   bool whole_rows = false;
@@ -213,8 +213,7 @@ __attribute__((target("avx2"))) void keyed_avx2(std::uint32_t* dst, const std::u
   const __m256i colour_mask = _mm256_set1_epi32(static_cast<int>(colour_bits));
   std::size_t i = 0;
   for (; i + 8 <= count; i += 8) {
-    const __m256i colour =
-        _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), colour_mask);
+    const __m256i colour = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)), colour_mask);
     const __m256i keyed = _mm256_cmpeq_epi32(colour, keys);
     const int bits = _mm256_movemask_epi8(keyed);
     if (bits == -1) continue;
@@ -228,8 +227,7 @@ __attribute__((target("avx2"))) void keyed_avx2(std::uint32_t* dst, const std::u
   keyed_sse2(dst + i, src + i, count - i);
 }
 
-__attribute__((target("avx2"))) void clear_alpha_avx2(std::uint32_t* dst, const std::uint32_t* src,
-                                                      std::size_t count) {
+__attribute__((target("avx2"))) void clear_alpha_avx2(std::uint32_t* dst, const std::uint32_t* src, std::size_t count) {
   const __m256i colour_mask = _mm256_set1_epi32(static_cast<int>(colour_bits));
   std::size_t i = 0;
   for (; i + 8 <= count; i += 8) {
@@ -239,23 +237,21 @@ __attribute__((target("avx2"))) void clear_alpha_avx2(std::uint32_t* dst, const 
   clear_alpha_sse2(dst + i, src + i, count - i);
 }
 
-__attribute__((target("avx2"))) std::size_t find_avx2(const std::uint32_t* row, std::size_t from,
-                                                      std::size_t count, bool key_wanted) {
+__attribute__((target("avx2"))) std::size_t find_avx2(const std::uint32_t* row, std::size_t from, std::size_t count,
+                                                      bool key_wanted) {
   const __m256i keys = _mm256_set1_epi32(static_cast<int>(key));
   const __m256i colour_mask = _mm256_set1_epi32(static_cast<int>(colour_bits));
   const unsigned flip = key_wanted ? 0u : 0xFFFFFFFFu;
   std::size_t x = from;
   for (; x + 8 <= count; x += 8) {
-    const __m256i colour =
-        _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x)), colour_mask);
+    const __m256i colour = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + x)), colour_mask);
     const unsigned found = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_cmpeq_epi32(colour, keys))) ^ flip;
     if (found != 0) return x + static_cast<std::size_t>(__builtin_ctz(found)) / 4;
   }
   return find_sse2(row, x, count, key_wanted);
 }
 
-__attribute__((target("avx2"))) inline void copy_avx2(std::uint32_t* dst, const std::uint32_t* src,
-                                                      std::size_t n) {
+__attribute__((target("avx2"))) inline void copy_avx2(std::uint32_t* dst, const std::uint32_t* src, std::size_t n) {
   if (n < 8) {
     copy_sse2(dst, src, n);
     return;
@@ -268,9 +264,8 @@ __attribute__((target("avx2"))) inline void copy_avx2(std::uint32_t* dst, const 
                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + n - 8)));
 }
 
-__attribute__((target("avx2"))) void opaque_avx2(std::uint32_t* dst, std::size_t dst_stride,
-                                                 const std::uint32_t* src, std::size_t src_stride,
-                                                 std::size_t width, std::size_t rows) {
+__attribute__((target("avx2"))) void opaque_avx2(std::uint32_t* dst, std::size_t dst_stride, const std::uint32_t* src,
+                                                 std::size_t src_stride, std::size_t width, std::size_t rows) {
   if (width >= long_row) {
     opaque_scalar(dst, dst_stride, src, src_stride, width, rows);
     return;
@@ -301,8 +296,7 @@ __attribute__((target("avx2"))) void packed_avx2(std::uint32_t* dst, std::size_t
 
 // AVX-512: sixteen pixels a step; the compare gives a mask register that the
 // store takes directly, and the tail is one masked step too.
-__attribute__((target("avx512f"))) void keyed_avx512(std::uint32_t* dst, const std::uint32_t* src,
-                                                     std::size_t count) {
+__attribute__((target("avx512f"))) void keyed_avx512(std::uint32_t* dst, const std::uint32_t* src, std::size_t count) {
   const __m512i keys = _mm512_set1_epi32(static_cast<int>(key));
   const __m512i colour_mask = _mm512_set1_epi32(static_cast<int>(colour_bits));
   std::size_t i = 0;
@@ -335,13 +329,13 @@ __attribute__((target("avx512f"))) void clear_alpha_avx512(std::uint32_t* dst, c
   }
   if (i < count) {
     const auto tail = static_cast<__mmask16>((1u << (count - i)) - 1u);
-    _mm512_mask_storeu_epi32(dst + i, tail, _mm512_maskz_and_epi32(tail, _mm512_maskz_loadu_epi32(tail, src + i),
-                                                                   colour_mask));
+    _mm512_mask_storeu_epi32(dst + i, tail,
+                             _mm512_maskz_and_epi32(tail, _mm512_maskz_loadu_epi32(tail, src + i), colour_mask));
   }
 }
 
 __attribute__((target("avx512f"))) std::size_t find_avx512(const std::uint32_t* row, std::size_t from,
-                                                            std::size_t count, bool key_wanted) {
+                                                           std::size_t count, bool key_wanted) {
   const __m512i keys = _mm512_set1_epi32(static_cast<int>(key));
   const __m512i colour_mask = _mm512_set1_epi32(static_cast<int>(colour_bits));
   std::size_t x = from;
@@ -415,8 +409,10 @@ KernelList find_kernels() {
 #ifdef TANDREL_X86_KERNELS
   list.sets[list.count++] = {"sse2", keyed_sse2, clear_alpha_sse2, find_sse2, opaque_sse2, packed_sse2};
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) list.sets[list.count++] = {"avx2", keyed_avx2, clear_alpha_avx2, find_avx2, opaque_avx2, packed_avx2};
-  if (__builtin_cpu_supports("avx512f")) list.sets[list.count++] = {"avx512", keyed_avx512, clear_alpha_avx512, find_avx512, opaque_avx512, packed_avx512};
+  if (__builtin_cpu_supports("avx2"))
+    list.sets[list.count++] = {"avx2", keyed_avx2, clear_alpha_avx2, find_avx2, opaque_avx2, packed_avx2};
+  if (__builtin_cpu_supports("avx512f"))
+    list.sets[list.count++] = {"avx512", keyed_avx512, clear_alpha_avx512, find_avx512, opaque_avx512, packed_avx512};
 #endif
   return list;
 }

@@ -33,12 +33,11 @@ using OpaqueRows = void (*)(std::uint32_t* dst, std::size_t dst_stride, const st
 // is the screen pixel of (clip_begin, first_row), and the screen's rows are
 // `dst_stride` pixels apart. Rows beyond the picture are not drawn, and
 // nothing is when the clip reaches beyond its columns.
-using PackedRows = void (*)(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns& packed,
-                            std::size_t first_row, std::size_t rows, std::int64_t clip_begin,
-                            std::int64_t clip_end);
+using PackedRows = void (*)(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns& packed, std::size_t first_row,
+                            std::size_t rows, std::int64_t clip_begin, std::int64_t clip_end);
 
 struct Kernels {
-  const char* name;            // "scalar", "sse2", "avx2", "avx512"
+  const char* name;  // "scalar", "sse2", "avx2", "avx512"
   KeyedRow keyed;
   ClearAlphaRow clear_alpha;
   FindInRow find;

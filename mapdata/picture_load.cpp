@@ -41,7 +41,7 @@ std::int32_t s32_at(const std::uint8_t* p) { return static_cast<std::int32_t>(u3
 // read over its whole span, the gaps reading as 0; a mask of 0 gives 0.
 struct Channel {
   std::uint32_t mask = 0;
-  int shift = 0;                        // to bring the kept top bits down to bit 0
+  int shift = 0;                          // to bring the kept top bits down to bit 0
   std::array<std::uint8_t, 256> widen{};  // kept bits -> 8-bit value
 
   Channel() = default;
@@ -122,16 +122,29 @@ std::optional<Layout> check_header(std::span<const std::uint8_t> head, std::uint
   }
 
   switch (bits) {
-    case 1: layout.conversion = Conversion::palette1; break;
-    case 4: layout.conversion = Conversion::palette4; break;
-    case 8: layout.conversion = Conversion::palette8; break;
-    case 16: layout.conversion = Conversion::masked16; break;
-    case 24: layout.conversion = Conversion::rgb24; break;
+    case 1:
+      layout.conversion = Conversion::palette1;
+      break;
+    case 4:
+      layout.conversion = Conversion::palette4;
+      break;
+    case 8:
+      layout.conversion = Conversion::palette8;
+      break;
+    case 16:
+      layout.conversion = Conversion::masked16;
+      break;
+    case 24:
+      layout.conversion = Conversion::rgb24;
+      break;
     default:
       if (layout.masks[0] == 0x00FF0000 && layout.masks[1] == 0x0000FF00 && layout.masks[2] == 0x000000FF) {
-        if (layout.masks[3] == 0xFF000000) layout.conversion = Conversion::copy32;
-        else if (layout.masks[3] == 0) layout.conversion = Conversion::rgb32_no_alpha;
-        else layout.conversion = Conversion::masked32;
+        if (layout.masks[3] == 0xFF000000)
+          layout.conversion = Conversion::copy32;
+        else if (layout.masks[3] == 0)
+          layout.conversion = Conversion::rgb32_no_alpha;
+        else
+          layout.conversion = Conversion::masked32;
       } else {
         layout.conversion = Conversion::masked32;
       }
@@ -242,10 +255,9 @@ class RunFinder {
     if (!working_ || row_end_.size() != height_) return;
     // A picture with little key colour is drawn as fast by the pixel rule,
     // and its packed copy would cost a load nearly a second picture's time.
-    const std::size_t drawn = std::accumulate(runs_.begin(), runs_.end(), std::size_t{0},
-                                              [](std::size_t sum, PixelRun run) {
-                                                return sum + static_cast<std::size_t>(run.end - run.begin);
-                                              });
+    const std::size_t drawn = std::accumulate(
+        runs_.begin(), runs_.end(), std::size_t{0},
+        [](std::size_t sum, PixelRun run) { return sum + static_cast<std::size_t>(run.end - run.begin); });
     if (drawn > image.pixels.size() / 8 * 7) return;
     try {
       std::vector<std::uint32_t> run_start;

@@ -43,8 +43,8 @@ Backend& current();
 // ---------------------------------------------------------------------------
 // Input from the backend (any thread).
 
-void push_key(int code);                       // a key entering the queue; raises the key event
-void set_key_held(int scan_code, bool down);   // PC set-1 scan code, 0..255
+void push_key(int code);                      // a key entering the queue; raises the key event
+void set_key_held(int scan_code, bool down);  // PC set-1 scan code, 0..255
 void release_all_keys();
 void set_mouse(MouseState mouse);
 

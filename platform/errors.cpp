@@ -16,12 +16,18 @@ thread_local const char* current_procedure = nullptr;
 
 const char* error_text(int number) {
   switch (number) {
-    case ERROR_ILLEGAL_FUNCTION_CALL: return "illegal function call";
-    case ERROR_FILE_NOT_FOUND: return "file not found";
-    case ERROR_FILE_IO: return "file I/O error";
-    case ERROR_OUT_OF_MEMORY: return "out of memory";
-    case ERROR_OUT_OF_BOUNDS: return "out of bounds array access";
-    default: return "unprintable error";
+    case ERROR_ILLEGAL_FUNCTION_CALL:
+      return "illegal function call";
+    case ERROR_FILE_NOT_FOUND:
+      return "file not found";
+    case ERROR_FILE_IO:
+      return "file I/O error";
+    case ERROR_OUT_OF_MEMORY:
+      return "out of memory";
+    case ERROR_OUT_OF_BOUNDS:
+      return "out of bounds array access";
+    default:
+      return "unprintable error";
   }
 }
 
@@ -57,9 +63,7 @@ std::string error_report(const RuntimeError& error) {
   return report;
 }
 
-void raise_error(int number, SourceLine where) {
-  throw error_here(number, static_cast<int>(where.line()));
-}
+void raise_error(int number, SourceLine where) { throw error_here(number, static_cast<int>(where.line())); }
 
 ProcedureScope::ProcedureScope(const char* module, const char* procedure)
     : outer_module_(current_module), outer_procedure_(current_procedure) {

@@ -103,8 +103,8 @@ std::size_t InputFile::read_at(std::uint64_t offset, std::span<std::byte> out) c
   std::size_t total = 0;
   while (total < out.size()) {
     if (offset + total > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) break;
-    const ssize_t got = ::pread(descriptor_, out.data() + total, out.size() - total,
-                                static_cast<off_t>(offset + total));
+    const ssize_t got =
+        ::pread(descriptor_, out.data() + total, out.size() - total, static_cast<off_t>(offset + total));
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     total += static_cast<std::size_t>(got);

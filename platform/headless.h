@@ -37,8 +37,8 @@ void advance_us(std::int64_t microseconds);
 
 // Scripted events at virtual times in seconds.
 void at_mouse(double seconds, std::int32_t x, std::int32_t y, std::int32_t buttons);
-void at_key(double seconds, int code);                    // a key code into the queue
-void at_text(double seconds, std::string_view cp437);     // each byte as a key code
+void at_key(double seconds, int code);                     // a key code into the queue
+void at_text(double seconds, std::string_view cp437);      // each byte as a key code
 void at_hold(double seconds, int scan_code);               // the key goes down
 void at_release(double seconds, int scan_code);            // the key comes up
 void at_call(double seconds, std::function<void()> call);  // runs `call` then (e.g. a screenshot)
@@ -49,10 +49,10 @@ std::size_t pending_events();
 
 // What a run came to.
 struct RunResult {
-  int status = 0;          // 0, the error number, end_program's status or STATUS_SCRIPT_RAN_OUT
-  std::string report;      // the runtime error report, or "script ran out at <t> s\n"
-  bool ran_out = false;    // the script ran out: a key was awaited with no event left, or the end time passed
-  double ran_out_at = 0;   // the virtual time when it ran out
+  int status = 0;         // 0, the error number, end_program's status or STATUS_SCRIPT_RAN_OUT
+  std::string report;     // the runtime error report, or "script ran out at <t> s\n"
+  bool ran_out = false;   // the script ran out: a key was awaited with no event left, or the end time passed
+  double ran_out_at = 0;  // the virtual time when it ran out
 };
 // Runs a game entry or any procedure on this thread, catching as run_program does.
 RunResult run(const std::function<void()>& entry);

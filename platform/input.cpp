@@ -66,9 +66,7 @@ bool look_at_key_event() {
 // The backend when none is installed: the real clock, real sleeping, no display.
 class PlainBackend final : public backend::Backend {
  public:
-  double now() override {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  }
+  double now() override { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
   void sleep_us(std::int64_t microseconds) override {
     std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
   }

@@ -142,8 +142,7 @@ struct ScreenSize {
 ScreenSize desktop_size();
 // Full screen at that size, else a window of that size; error 1 when neither can be had.
 void set_screen_mode(std::int32_t width, std::int32_t height, std::int32_t depth, std::int32_t pages,
-                     std::int32_t flags, std::int32_t refresh,
-                     SourceLine where = SourceLine::current());
+                     std::int32_t flags, std::int32_t refresh, SourceLine where = SourceLine::current());
 // Chooses the built-in font whose cell is width/columns x height/rows (8x8, 8x14, 8x16) and clears the screen.
 void set_text_grid(std::int32_t columns, std::int32_t rows);
 // At most 127 characters are used.
@@ -158,8 +157,7 @@ void lock_screen();
 void unlock_screen();
 // Draws code page 437 text in the built-in font and the foreground colour,
 // setting only the glyphs' pixels; positions follow to_pixel.
-void draw_text(double x, double y, std::string_view text,
-               SourceLine where = SourceLine::current());
+void draw_text(double x, double y, std::string_view text, SourceLine where = SourceLine::current());
 
 // The page itself, for the picture drawing of mapdata. Write to it only
 // between lock_screen and unlock_screen.

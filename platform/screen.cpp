@@ -67,9 +67,12 @@ class HeldLock {
 
 const std::uint8_t* glyph_rows(std::int32_t cell_height, unsigned char code) {
   switch (cell_height) {
-    case 14: return font::glyphs_8x14[code];
-    case 16: return font::glyphs_8x16[code];
-    default: return font::glyphs_8x8[code];
+    case 14:
+      return font::glyphs_8x14[code];
+    case 16:
+      return font::glyphs_8x16[code];
+    default:
+      return font::glyphs_8x8[code];
   }
 }
 

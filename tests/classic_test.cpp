@@ -1,11 +1,12 @@
 // The classic run on the headless backend: its first row, jump, hits, levels,
 // speed, drawing, background wrap, whole runs and failures.
+#include "inc/classic/classic.h"
+
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <vector>
 
-#include "inc/classic/classic.h"
 #include "main/main.h"
 #include "tests/game_fixture.h"
 
@@ -67,12 +68,13 @@ TEST(ClassicHit, WindowIsStrictlyBetween180And220WhileTheRunnerIsBelow10) {
     std::int32_t screen_x, runner_height;
     bool hit;
   };
-  const Case cases[] = {{181, 0, true},  {219, 0, true}, {180, 0, false}, {220, 0, false},
-                        {200, 9, true},  {200, 10, false}, {200, -7, true}, {0, 0, false}};
+  const Case cases[] = {{181, 0, true}, {219, 0, true},   {180, 0, false}, {220, 0, false},
+                        {200, 9, true}, {200, 10, false}, {200, -7, true}, {0, 0, false}};
   for (const Case c : cases) {
     game.scroll_x = 1001;
     game.runner_height = c.runner_height;
-    EXPECT_EQ(classic_runner_hit_by(game.scroll_x + c.screen_x), c.hit) << c.screen_x << " at height " << c.runner_height;
+    EXPECT_EQ(classic_runner_hit_by(game.scroll_x + c.screen_x), c.hit)
+        << c.screen_x << " at height " << c.runner_height;
   }
 }
 
@@ -95,10 +97,9 @@ std::vector<std::int32_t> jump_heights_with_point_tick(std::int32_t point_tick_b
 }
 
 TEST(ClassicJump, RisesHangsAndFallsByThePhaseOfThePointCounter) {
-  const std::vector<std::int32_t> in_step = {4,  7,  10, 13, 15, 18, 20, 23, 25, 28, 30, 32, 35, 37, 39, 42, 44,
-                                             46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 47,
-                                             48, 49, 49, 49, 49, 48, 47, 46, 44, 42, 40, 37, 34, 31, 27, 23, 19,
-                                             14, 8,  1,  -7};
+  const std::vector<std::int32_t> in_step = {4,  7,  10, 13, 15, 18, 20, 23, 25, 28, 30, 32, 35, 37, 39, 42, 44, 46, 46,
+                                             46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 46, 47, 48, 49, 49, 49,
+                                             49, 48, 47, 46, 44, 42, 40, 37, 34, 31, 27, 23, 19, 14, 8,  1,  -7};
   EXPECT_EQ(jump_heights_with_point_tick(2), in_step);
 
   struct Phase {
@@ -253,6 +254,7 @@ struct FailureCase {
   const char* spoiled;  // a file of the map replaced by a non-picture, or ""
   int status;
   const char* text;
+  const char* statement;  // what the reported line of the procedure's own file holds
 };
 
 class ClassicFailure : public testing::TestWithParam<FailureCase> {};
@@ -270,19 +272,24 @@ TEST_P(ClassicFailure, EndsWithTheReportNamingPlayClassic) {
   const std::regex report("\nAborting due to runtime error " + std::to_string(c.status) + " \\(" + c.text +
                           "\\) at line [0-9]+ of inc/classic::PLAY_CLASSIC\\(\\)\n\n");
   EXPECT_TRUE(std::regex_match(result.report, report)) << result.report;
+  EXPECT_NE(fixture::reported_statement(result.report, "inc/classic/classic.cpp").find(c.statement), std::string::npos)
+      << result.report;
   EXPECT_FALSE(game.runner_image) << "the run released its pictures";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, ClassicFailure,
-    testing::Values(FailureCase{"missing_map_file", "", "map.def", "", 2, "file not found"},
-                    FailureCase{"missing_jump_picture", "0,0,\"\",0,2,5", "runnerjump.bmp", "", 2, "file not found"},
-                    FailureCase{"missing_second_obstacle", "0,0,\"\",0,2,5", "hindernis_2.bmp", "", 2, "file not found"},
-                    FailureCase{"background_not_a_picture", "0,0,\"\",0,2,5", "", "bg.bmp", 3, "file I/O error"},
-                    FailureCase{"no_obstacle_pictures", "0,0,\"\",0,0,5", "", "", 1, "illegal function call"},
-                    FailureCase{"no_obstacles", "0,0,\"\",0,2,0", "", "", 1, "illegal function call"},
-                    FailureCase{"one_obstacle", "0,0,\"\",0,2,1", "", "", 6, "out of bounds array access"},
-                    FailureCase{"four_obstacles", "0,0,\"\",0,2,4", "", "", 6, "out of bounds array access"}),
+    testing::Values(
+        FailureCase{"missing_map_file", "", "map.def", "", 2, "file not found", "read_map_record"},
+        FailureCase{"missing_jump_picture", "0,0,\"\",0,2,5", "runnerjump.bmp", "", 2, "file not found",
+                    "runnerjump.bmp"},
+        FailureCase{"missing_second_obstacle", "0,0,\"\",0,2,5", "hindernis_2.bmp", "", 2, "file not found",
+                    "load_obstacle_images"},
+        FailureCase{"background_not_a_picture", "0,0,\"\",0,2,5", "", "bg.bmp", 3, "file I/O error", "load_background"},
+        FailureCase{"no_obstacle_pictures", "0,0,\"\",0,0,5", "", "", 1, "illegal function call", "ObstacleRow row"},
+        FailureCase{"no_obstacles", "0,0,\"\",0,2,0", "", "", 1, "illegal function call", "ObstacleRow row"},
+        FailureCase{"one_obstacle", "0,0,\"\",0,2,1", "", "", 6, "out of bounds array access", "refuse_row_of_one"},
+        FailureCase{"four_obstacles", "0,0,\"\",0,2,4", "", "", 6, "out of bounds array access", "draw_obstacle"}),
     [](const auto& info) { return std::string(info.param.what); });
 
 // The whole way: start-up, "Klassisch", "Wüste", a run lost without jumping,
@@ -315,8 +322,7 @@ TEST(ClassicRun, EscapeStillStoresAHighscore) {
   const auto result = platform::headless::run(PLAY_CLASSIC);
   EXPECT_EQ(result.status, 0) << result.report;
   ASSERT_GT(game.score, 0);
-  EXPECT_EQ(fixture::read_file("maps/desert/map.def"),
-            "4210752," + std::to_string(game.score) + ",\"Bo\",0,1,5\r\n");
+  EXPECT_EQ(fixture::read_file("maps/desert/map.def"), "4210752," + std::to_string(game.score) + ",\"Bo\",0,1,5\r\n");
   EXPECT_EQ(platform::read_key(), "") << "M_WAIT emptied the queue";
 }
 

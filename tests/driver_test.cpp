@@ -1,7 +1,6 @@
 // The headless driver on the real game: screenshots, Escape on the main
 // menu, a script that runs out, a missing banner and a bad script line.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -1,12 +1,13 @@
 // The free run on the headless backend: first row, movement, hits, refill,
 // pause, a whole run to a new highscore, and failures.
+#include "inc/free/free.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <regex>
 #include <vector>
 
-#include "inc/free/free.h"
 #include "main/main.h"
 #include "tests/game_fixture.h"
 
@@ -42,8 +43,8 @@ TEST(FreeHit, WindowAndHeightBoundsAreStrict) {
     std::int32_t screen_x, runner_height, obstacle_height;
     bool hit;
   };
-  const Case cases[] = {{200, 69, 100, true},  {200, 68, 100, false}, {200, 115, 100, true},
-                        {200, 116, 100, false}, {181, 100, 100, true}, {219, 100, 100, true},
+  const Case cases[] = {{200, 69, 100, true},   {200, 68, 100, false},  {200, 115, 100, true},
+                        {200, 116, 100, false}, {181, 100, 100, true},  {219, 100, 100, true},
                         {180, 100, 100, false}, {220, 100, 100, false}, {200, 0, 1, true}};
   for (const Case c : cases) {
     game.scroll_x = 501;
@@ -167,6 +168,7 @@ struct FailureCase {
   const char* removed;
   int status;
   const char* text;
+  const char* statement;  // what the reported line of the procedure's own file holds
 };
 
 class FreeFailure : public testing::TestWithParam<FailureCase> {};
@@ -183,17 +185,22 @@ TEST_P(FreeFailure, EndsWithTheReportNamingPlayFree) {
   const std::regex report("\nAborting due to runtime error " + std::to_string(c.status) + " \\(" + c.text +
                           "\\) at line [0-9]+ of inc/free::PLAY_FREE\\(\\)\n\n");
   EXPECT_TRUE(std::regex_match(result.report, report)) << result.report;
+  EXPECT_NE(fixture::reported_statement(result.report, "inc/free/free.cpp").find(c.statement), std::string::npos)
+      << result.report;
   EXPECT_FALSE(platform::headless::pixel(0, 0) & 0xFFFFFF) << "no frame was shown";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, FreeFailure,
-    testing::Values(FailureCase{"missing_map_file", "", "map.def", 2, "file not found"},
-                    FailureCase{"missing_character", "0,0,\"\",0,2,300,3", "char.bmp", 2, "file not found"},
-                    FailureCase{"missing_obstacle", "0,0,\"\",0,2,300,3", "hindernis_2.bmp", 2, "file not found"},
-                    FailureCase{"six_values_leave_no_obstacles", "0,0,\"\",0,2,3", "", 1, "illegal function call"},
-                    FailureCase{"no_obstacle_pictures", "0,0,\"\",0,0,300,3", "", 1, "illegal function call"},
-                    FailureCase{"one_obstacle", "0,0,\"\",0,2,300,1", "", 6, "out of bounds array access"}),
+    testing::Values(
+        FailureCase{"missing_map_file", "", "map.def", 2, "file not found", "read_map_record"},
+        FailureCase{"missing_character", "0,0,\"\",0,2,300,3", "char.bmp", 2, "file not found", "char.bmp"},
+        FailureCase{"missing_obstacle", "0,0,\"\",0,2,300,3", "hindernis_2.bmp", 2, "file not found",
+                    "load_obstacle_images"},
+        FailureCase{"six_values_leave_no_obstacles", "0,0,\"\",0,2,3", "", 1, "illegal function call",
+                    "ObstacleRow row"},
+        FailureCase{"no_obstacle_pictures", "0,0,\"\",0,0,300,3", "", 1, "illegal function call", "ObstacleRow row"},
+        FailureCase{"one_obstacle", "0,0,\"\",0,2,300,1", "", 6, "out of bounds array access", "refuse_row_of_one"}),
     [](const auto& info) { return std::string(info.param.what); });
 
 // The whole way: "Free (Beta)", "Sky", a run lost at once (every obstacle at
@@ -213,6 +220,31 @@ TEST(FreeRun, FromTheMenuToANewHighscoreInTheMapFile) {
   ASSERT_GT(entry->score, 0);
   EXPECT_EQ(fixture::read_file("maps/sky/map.def"),
             "8421504," + std::to_string(entry->score) + ",\"Zo\x81\",-2.5,1,1,3\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+// The frame loop is shared with the classic run, but its report points at
+// the free run's own statement.
+TEST(FreeFailure, ABackgroundStoredTopDownEndsTheFirstFrameWithError1AtTheFrameLoop) {
+  fixture::fresh_game();
+  fixture::WorkingFolder folder;
+  make_sky(300);
+  std::string background = fixture::read_file("maps/sky/bg.bmp");
+  const std::int32_t top_down = -100;
+  for (int i = 0; i < 4; ++i)
+    background[22 + i] = static_cast<char>((static_cast<std::uint32_t>(top_down) >> (8 * i)) & 0xFF);
+  fixture::write_file("maps/sky/bg.bmp", background);
+  const auto result = platform::headless::run(PLAY_FREE);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_TRUE(
+      std::regex_match(result.report, std::regex("\nAborting due to runtime error 1 \\(illegal function call\\) "
+                                                 "at line [0-9]+ of inc/free::PLAY_FREE\\(\\)\n\n")))
+      << result.report;
+  EXPECT_NE(fixture::reported_statement(result.report, "inc/free/free.cpp").find("run_frames"), std::string::npos)
+      << result.report;
 }
 
 }  // namespace

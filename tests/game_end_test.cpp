@@ -63,8 +63,8 @@ TEST_F(GameEnd, OnlyAHigherScoreGetsTheEntry) {
   const struct {
     std::int32_t score, highscore;
     bool entry;
-  } cases[] = {{7, 7, false}, {8, 7, true}, {6, 7, false}, {0, -1, true}, {-1, 0, false}, {MIN, MAX, false},
-               {MAX, MIN, true}};
+  } cases[] = {{7, 7, false},  {8, 7, true},      {6, 7, false},   {0, -1, true},
+               {-1, 0, false}, {MIN, MAX, false}, {MAX, MIN, true}};
   for (const auto& c : cases) {
     start(c.score);
     game.highscore = c.highscore;
@@ -113,8 +113,10 @@ TEST_F(GameEnd, NameEntryKeyRules) {
   } cases[] = {
       {"spaces from the run come first", "  ", {'A', 'n', 'n', 13}, "  Ann"},
       {"backspace on an empty name", "", {8, 8, 'a', 8, 8, 13}, ""},
-      {"keys that change nothing", "",
-       {27, UP, DOWN, F1, platform::KEY_CLOSE_WINDOW, 'B', '"', 7, 0, 9, 10, 31, 'o', 13}, "Bo"},
+      {"keys that change nothing",
+       "",
+       {27, UP, DOWN, F1, platform::KEY_CLOSE_WINDOW, 'B', '"', 7, 0, 9, 10, 31, 'o', 13},
+       "Bo"},
       {"code page 437 above 127", "", {'M', 0x81, 'l', 255, 128, 13}, "M\x81l\xFF\x80"},
   };
   for (const auto& c : cases) {

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <memory>
 #include <random>
+#include <regex>
 
 #include "platform/font.h"
 
@@ -208,6 +209,18 @@ NameAtGameOver type_name_at_game_over(const std::string& name, double from, doub
   auto entry = std::make_shared<NameEntry>();
   watch_for_game_over(from, until, name, entry);
   return entry;
+}
+
+std::string reported_statement(const std::string& report, const std::string& source_file) {
+  std::smatch match;
+  if (!std::regex_search(report, match, std::regex(" at line ([0-9]+) "))) return {};
+  const int wanted = std::stoi(match[1]);
+  std::ifstream source(std::filesystem::path(TANDREL_SOURCE_DIR) / source_file);
+  std::string line;
+  for (int number = 1; std::getline(source, line); ++number) {
+    if (number == wanted) return line;
+  }
+  return {};
 }
 
 }  // namespace fixture

@@ -80,7 +80,12 @@ struct NameEntry {
 using NameAtGameOver = std::shared_ptr<NameEntry>;
 NameAtGameOver type_name_at_game_over(const std::string& name, double from, double until);
 
-// Whether the screen shows exactly `text` in the 8x16 font at (x, y): every glyph pixel of the colour, every other pixel of its cells not.
+// The statement a runtime error report points at: the report's line of the
+// given source file (relative to the source folder); empty when the report has none.
+std::string reported_statement(const std::string& report, const std::string& source_file);
+
+// Whether the screen shows exactly `text` in the 8x16 font at (x, y): every glyph pixel of the colour, every other
+// pixel of its cells not.
 bool text_shown_at(double x, double y, const std::string& text, std::uint32_t colour = 0xFFFFFF);
 
 }  // namespace fixture

@@ -23,9 +23,8 @@ TEST_P(StartUp, TakesTheDesktopFullScreenWithTitleAndEightBySixteenText) {
   fixture::WorkingFolder folder;
   fixture::fresh_program(c.width, c.height);
   bool menu_shown = false;
-  platform::headless::at_call(0.05, [&] {
-    menu_shown = fixture::text_shown_at(c.width / 2.0 - 200, c.height / 2.0 - 280, "Klassisch");
-  });
+  platform::headless::at_call(
+      0.05, [&] { menu_shown = fixture::text_shown_at(c.width / 2.0 - 200, c.height / 2.0 - 280, "Klassisch"); });
   at_key(0.3, platform::KEY_ESCAPE);
   const auto result = platform::headless::run(TANDREL_MAIN);
 
@@ -53,8 +52,9 @@ TEST(StartUp, MissingFirstBannerEndsBeforeAnyMenuWithError2) {
   const auto result = platform::headless::run(TANDREL_MAIN);
 
   EXPECT_EQ(result.status, 2);
-  EXPECT_TRUE(std::regex_match(result.report,
-                               std::regex("\nAborting due to runtime error 2 \\(file not found\\) at line [0-9]+ of main::\\(\\)\n\n")))
+  EXPECT_TRUE(std::regex_match(
+      result.report,
+      std::regex("\nAborting due to runtime error 2 \\(file not found\\) at line [0-9]+ of main::\\(\\)\n\n")))
       << result.report;
   EXPECT_EQ(platform::headless::window_title(), "") << "the title comes after both banners";
 }
@@ -82,19 +82,18 @@ TEST_P(MainMenuClick, HitsOnlyStrictlyInsideABandWithTheLeftButtonAlone) {
   EXPECT_EQ(mode_after_click, c.mode);
 }
 
-INSTANTIATE_TEST_SUITE_P(Bands, MainMenuClick,
-                         testing::Values(ClickCase{500, 110, 1, "clasic"}, ClickCase{484, 105, 1, "clasic"},
-                                         ClickCase{682, 123, 1, "clasic"}, ClickCase{483, 110, 1, ""},
-                                         ClickCase{683, 110, 1, ""}, ClickCase{500, 104, 1, ""},
-                                         ClickCase{500, 124, 1, ""}, ClickCase{500, 125, 1, "Free"},
-                                         ClickCase{500, 143, 1, "Free"}, ClickCase{500, 144, 1, ""},
-                                         ClickCase{500, 110, 2, ""}, ClickCase{500, 110, 3, ""},
-                                         ClickCase{500, 110, 5, ""}, ClickCase{-1, -1, -1, ""}),
-                         [](const auto& info) {
-                           const ClickCase& c = info.param;
-                           const auto number = [](std::int32_t v) { return (v < 0 ? "minus" : "") + std::to_string(v < 0 ? -v : v); };
-                           return "x" + number(c.x) + "_y" + number(c.y) + "_buttons" + number(c.buttons);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Bands, MainMenuClick,
+    testing::Values(ClickCase{500, 110, 1, "clasic"}, ClickCase{484, 105, 1, "clasic"},
+                    ClickCase{682, 123, 1, "clasic"}, ClickCase{483, 110, 1, ""}, ClickCase{683, 110, 1, ""},
+                    ClickCase{500, 104, 1, ""}, ClickCase{500, 124, 1, ""}, ClickCase{500, 125, 1, "Free"},
+                    ClickCase{500, 143, 1, "Free"}, ClickCase{500, 144, 1, ""}, ClickCase{500, 110, 2, ""},
+                    ClickCase{500, 110, 3, ""}, ClickCase{500, 110, 5, ""}, ClickCase{-1, -1, -1, ""}),
+    [](const auto& info) {
+      const ClickCase& c = info.param;
+      const auto number = [](std::int32_t v) { return (v < 0 ? "minus" : "") + std::to_string(v < 0 ? -v : v); };
+      return "x" + number(c.x) + "_y" + number(c.y) + "_buttons" + number(c.buttons);
+    });
 
 // Opens the classic map menu, then clicks the back row far to the right.
 TEST(MapMenu, BackRowHasNoRightBoundAndTheMainMenuGoesOnToEscape) {

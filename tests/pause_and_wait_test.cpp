@@ -40,20 +40,19 @@ TEST_P(Pause, WaitsForPReleaseThenASecondThenAKey) {
   EXPECT_EQ(platform::read_key(), first);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Phases, Pause,
-    testing::Values(
-        // P held 0.3 s, one second's hold to 1.3 s, then the key at 2 s ends it.
-        PauseCase{"key after the hold", false, 0.3, 2.0, 0, 2.0},
-        // A key during the hold cuts it short; the pause then waits for a further key.
-        PauseCase{"key during the hold", false, 0.3, 0.5, 3.0, 3.0},
-        // The P press's unread character ends the hold at once.
-        PauseCase{"unread P ends the hold", true, 0.2, 0.6, 0, 0.6}),
-    [](const auto& info) {
-      std::string name = info.param.what;
-      for (char& ch : name) ch = ch == ' ' ? '_' : ch;
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Phases, Pause,
+                         testing::Values(
+                             // P held 0.3 s, one second's hold to 1.3 s, then the key at 2 s ends it.
+                             PauseCase{"key after the hold", false, 0.3, 2.0, 0, 2.0},
+                             // A key during the hold cuts it short; the pause then waits for a further key.
+                             PauseCase{"key during the hold", false, 0.3, 0.5, 3.0, 3.0},
+                             // The P press's unread character ends the hold at once.
+                             PauseCase{"unread P ends the hold", true, 0.2, 0.6, 0, 0.6}),
+                         [](const auto& info) {
+                           std::string name = info.param.what;
+                           for (char& ch : name) ch = ch == ' ' ? '_' : ch;
+                           return name;
+                         });
 
 TEST(MWait, ThrowsQueuedKeysAwayUntilTheButtonsAreReleasedAndTheQueueIsEmpty) {
   fixture::fresh_game();

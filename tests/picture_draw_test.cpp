@@ -63,8 +63,10 @@ void reference_draw(std::vector<std::uint32_t>& screen, const Image& image, std:
       if (sx < 0 || sy < 0 || sx >= screen_w || sy >= screen_h) continue;
       const std::uint32_t p = image.pixels[static_cast<std::size_t>(y * image.width + x)];
       std::uint32_t& out = screen[static_cast<std::size_t>(sy * screen_w + sx)];
-      if (mode == DrawMode::opaque) out = p;
-      else if ((p & 0xFFFFFF) != mapdata::key_colour) out = p & 0xFFFFFF;
+      if (mode == DrawMode::opaque)
+        out = p;
+      else if ((p & 0xFFFFFF) != mapdata::key_colour)
+        out = p & 0xFFFFFF;
     }
   }
 }
@@ -128,18 +130,29 @@ TEST_F(PictureDraw, ClipsAtEveryEdge) {
   constexpr std::int64_t max = std::numeric_limits<std::int32_t>::max();
   constexpr std::int64_t min = std::numeric_limits<std::int32_t>::min();
   const Case cases[] = {
-      {0, 0, 0, 0},         {-20, 3, -20, 3},        {25, 26, 25, 26},        {-5, -3, -5, -3},
-      {10.9, 2.2, 10, 2},   {-0.5, -0.3, -1, 0},     {-1.5, 29.99, -2, 29},   {-29, -7, -29, -7},
+      {0, 0, 0, 0},
+      {-20, 3, -20, 3},
+      {25, 26, 25, 26},
+      {-5, -3, -5, -3},
+      {10.9, 2.2, 10, 2},
+      {-0.5, -0.3, -1, 0},
+      {-1.5, 29.99, -2, 29},
+      {-29, -7, -29, -7},
       // Wholly outside: nothing drawn, no error.
-      {40, 0, 40, 0},       {-30, 0, -30, 0},        {0, 30, 0, 30},          {0, -8, 0, -8},
-      {1e12, 5, max, 5},    {-1e12, -1e12, min, min}, {5, 3e9, 5, max},
+      {40, 0, 40, 0},
+      {-30, 0, -30, 0},
+      {0, 30, 0, 30},
+      {0, -8, 0, -8},
+      {1e12, 5, max, 5},
+      {-1e12, -1e12, min, min},
+      {5, 3e9, 5, max},
   };
   for (const Picture& picture : pictures) {
     for (const DrawMode mode : {DrawMode::opaque, DrawMode::keyed}) {
       for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << (picture->runs.empty() ? "pixel by pixel" : "by runs") << ", "
-                                          << (mode == DrawMode::keyed ? "keyed" : "opaque") << " at " << c.x
-                                          << ", " << c.y);
+        SCOPED_TRACE(::testing::Message()
+                     << (picture->runs.empty() ? "pixel by pixel" : "by runs") << ", "
+                     << (mode == DrawMode::keyed ? "keyed" : "opaque") << " at " << c.x << ", " << c.y);
         platform::clear_screen();
         std::vector<std::uint32_t> expected = frame();
         reference_draw(expected, *picture, c.left, c.top, mode);
@@ -152,7 +165,8 @@ TEST_F(PictureDraw, ClipsAtEveryEdge) {
   // At x = -20 the screen's first column is the picture's 21st.
   platform::clear_screen();
   mapdata::draw_picture(-20, 0, pictures[0], DrawMode::opaque);
-  for (std::int32_t x = 0; x < 10; ++x) EXPECT_EQ(platform::headless::pixel(x, 0), pixels[static_cast<std::size_t>(20 + x)]);
+  for (std::int32_t x = 0; x < 10; ++x)
+    EXPECT_EQ(platform::headless::pixel(x, 0), pixels[static_cast<std::size_t>(20 + x)]);
 }
 
 TEST_F(PictureDraw, NoImageIsAnIllegalFunctionCall) {
@@ -302,7 +316,8 @@ TEST(PackedRuns, TablesThatDoNotFitThePictureAreRefused) {
     EXPECT_EQ(packed.empty(), !c.fits) << c.name;
   }
   const mapdata::PackedRuns packed(4, 2, pixels, cases[0].run_start, cases[0].runs);
-  EXPECT_EQ(std::vector<std::uint32_t>(packed.pixels(), packed.pixels() + 5), (std::vector<std::uint32_t>{1, 3, 4, 6, 7}));
+  EXPECT_EQ(std::vector<std::uint32_t>(packed.pixels(), packed.pixels() + 5),
+            (std::vector<std::uint32_t>{1, 3, 4, 6, 7}));
 }
 
 TEST_F(PictureDraw, PackedRunsOfAnotherSizeAreNotUsed) {

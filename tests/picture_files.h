@@ -25,9 +25,9 @@ struct Bmp {
   std::uint16_t planes = 1;
   std::uint16_t bits = 24;
   std::uint32_t compression = 0;
-  std::vector<std::uint32_t> masks{};  // written at 54 (inside a long header, or after a 40-byte one)
+  std::vector<std::uint32_t> masks{};    // written at 54 (inside a long header, or after a 40-byte one)
   std::vector<std::uint32_t> palette{};  // 0x00RRGGBB, written after the info header
-  std::vector<std::uint8_t> rows{};    // the pixel rows as stored, bottom row first
+  std::vector<std::uint8_t> rows{};      // the pixel rows as stored, bottom row first
 };
 
 inline void put16(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {

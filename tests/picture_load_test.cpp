@@ -55,14 +55,14 @@ TEST(PictureLoad, DecodesEveryDepthAndHeader) {
   const DecodeCase cases[] = {
       // 3 pixels of 24 bits: rows of 9 bytes filled to 12; the filling is ignored.
       {"24-bit, 3 wide",
-       {.width = 3, .height = 2, .bits = 24,
-        .rows = u8({0xCC, 0xBB, 0xAA, 0xFF, 0xEE, 0xDD, 0x03, 0x02, 0x01, 0xEE, 0xEE, 0xEE,
-                    0x33, 0x22, 0x11, 0x66, 0x55, 0x44, 0x99, 0x88, 0x77, 0xEE, 0xEE, 0xEE})},
+       {.width = 3, .height = 2, .bits = 24, .rows = u8({0xCC, 0xBB, 0xAA, 0xFF, 0xEE, 0xDD, 0x03, 0x02,
+                                                         0x01, 0xEE, 0xEE, 0xEE, 0x33, 0x22, 0x11, 0x66,
+                                                         0x55, 0x44, 0x99, 0x88, 0x77, 0xEE, 0xEE, 0xEE})},
        {0xFF112233, 0xFF445566, 0xFF778899, 0xFFAABBCC, 0xFFDDEEFF, 0xFF010203}},
       {"1-bit palette, most significant bit first",
        {.width = 10, .height = 1, .bits = 1, .palette = {0x0000FF, 0xFFFF00}, .rows = u8({0xB3, 0x80, 0x7F, 0x7F})},
-       {0xFFFFFF00, 0xFF0000FF, 0xFFFFFF00, 0xFFFFFF00, 0xFF0000FF, 0xFF0000FF, 0xFFFFFF00, 0xFFFFFF00,
-        0xFFFFFF00, 0xFF0000FF}},
+       {0xFFFFFF00, 0xFF0000FF, 0xFFFFFF00, 0xFFFFFF00, 0xFF0000FF, 0xFF0000FF, 0xFFFFFF00, 0xFFFFFF00, 0xFFFFFF00,
+        0xFF0000FF}},
       {"4-bit palette",
        {.width = 3, .height = 1, .bits = 4, .palette = palette16, .rows = u8({0x5A, 0x30, 0, 0})},
        {0xFF000000 | palette16[5], 0xFF000000 | palette16[10], 0xFF000000 | palette16[3]}},
@@ -74,23 +74,41 @@ TEST(PictureLoad, DecodesEveryDepthAndHeader) {
        {.width = 3, .height = 1, .bits = 16, .rows = u8({0xFF, 0x7F, 0x10, 0x42, 0x00, 0x80, 0, 0})},
        {0xFFFFFFFF, 0xFF848484, 0xFF000000}},
       {"16-bit 5-6-5 masks after a 40-byte header",
-       {.width = 3, .height = 1, .bits = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F},
+       {.width = 3,
+        .height = 1,
+        .bits = 16,
+        .compression = 3,
+        .masks = {0xF800, 0x07E0, 0x001F},
         .rows = u8({0x00, 0xF8, 0xE0, 0x07, 0x10, 0x04, 0, 0})},
        {0xFFFF0000, 0xFF00FF00, 0xFF008284}},
       {"32-bit without bit fields: alpha from the top byte",
        {.width = 1, .height = 1, .bits = 32, .rows = le32s({0x80123456})},
        {0x80123456}},
       {"32-bit bit fields after a 40-byte header: no alpha mask, alpha 0",
-       {.width = 1, .height = 1, .bits = 32, .compression = 3, .masks = {0xFF0000, 0xFF00, 0xFF},
+       {.width = 1,
+        .height = 1,
+        .bits = 32,
+        .compression = 3,
+        .masks = {0xFF0000, 0xFF00, 0xFF},
         .rows = le32s({0x80123456})},
        {0x00123456}},
       {"32-bit, 56-byte header with four masks",
-       {.width = 1, .height = 1, .info_size = 56, .bits = 32, .compression = 3,
-        .masks = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000}, .rows = le32s({0x11223344})},
+       {.width = 1,
+        .height = 1,
+        .info_size = 56,
+        .bits = 32,
+        .compression = 3,
+        .masks = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000},
+        .rows = le32s({0x11223344})},
        {0x11443322}},
       {"32-bit, 124-byte header, red in the top byte",
-       {.width = 1, .height = 1, .info_size = 124, .bits = 32, .compression = 3,
-        .masks = {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF}, .rows = le32s({0x11223344})},
+       {.width = 1,
+        .height = 1,
+        .info_size = 124,
+        .bits = 32,
+        .compression = 3,
+        .masks = {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF},
+        .rows = le32s({0x11223344})},
        {0x44112233}},
       {"24-bit, 108-byte header, planes 0",
        {.width = 1, .height = 1, .info_size = 108, .planes = 0, .bits = 24, .rows = u8({1, 2, 3, 0})},
@@ -98,12 +116,22 @@ TEST(PictureLoad, DecodesEveryDepthAndHeader) {
       // Zero mask: 0. Mask with a gap: read over its span, top 8 bits kept.
       // 2-bit and 4-bit masks: their bits repeated to fill 8.
       {"32-bit odd masks",
-       {.width = 1, .height = 1, .info_size = 56, .bits = 32, .compression = 3,
-        .masks = {0, 0x0000F00F, 0x00000003, 0x00F00000}, .rows = le32s({0x00A0F00E})},
+       {.width = 1,
+        .height = 1,
+        .info_size = 56,
+        .bits = 32,
+        .compression = 3,
+        .masks = {0, 0x0000F00F, 0x00000003, 0x00F00000},
+        .rows = le32s({0x00A0F00E})},
        {0xAA00F0AA}},
       {"16-bit with an alpha mask: alpha still 0xFF",
-       {.width = 1, .height = 1, .info_size = 56, .bits = 16, .compression = 3,
-        .masks = {0x0F00, 0x00F0, 0x000F, 0xF000}, .rows = u8({0x4C, 0x08, 0, 0})},
+       {.width = 1,
+        .height = 1,
+        .info_size = 56,
+        .bits = 16,
+        .compression = 3,
+        .masks = {0x0F00, 0x00F0, 0x000F, 0xF000},
+        .rows = u8({0x4C, 0x08, 0, 0})},
        {0xFF8844CC}},
   };
 
@@ -149,12 +177,14 @@ TEST(PictureLoad, RefusesFilesThatAreNoUsableBmp) {
       {"cut after the first row", [](Bytes& b) { b.resize(b.size() - 8); }},
       {"pixel offset beyond the end", set32(10, 71)},
       {"pixel offset 4 GiB", set32(10, 0xFFFFFFFF)},
-      {"huge width and height", [](Bytes& b) {
+      {"huge width and height",
+       [](Bytes& b) {
          picture_files::put32(b, 18, 0x7FFFFFFF);
          picture_files::put32(b, 22, 0x7FFFFFFF);
        }},
       {"most negative height", set32(22, 0x80000000)},
-      {"bit fields whose masks the file ends in", [](Bytes& b) {
+      {"bit fields whose masks the file ends in",
+       [](Bytes& b) {
          picture_files::put32(b, 10, 14);  // rows inside the header, so that only the masks are missing
          picture_files::put32(b, 30, 3);
          b.resize(60);
@@ -177,9 +207,10 @@ TEST(PictureLoad, RefusesFilesThatAreNoUsableBmp) {
   // Run-length rows as ImageMagick writes them are refused too.
   if (std::filesystem::exists("/usr/bin/convert")) {
     const std::string rle = folder.file("rle.bmp");
-    ASSERT_EQ(std::system(("/usr/bin/convert -size 20x20 gradient:red-blue -type palette -compress RLE BMP3:'" +
-                           rle + "'").c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(
+            ("/usr/bin/convert -size 20x20 gradient:red-blue -type palette -compress RLE BMP3:'" + rle + "'").c_str()),
+        0);
     EXPECT_EQ(error_of([&] { mapdata::load_picture(rle); }), platform::ERROR_FILE_IO);
   }
 }
@@ -238,7 +269,8 @@ std::string slurp(const std::string& path) {
 }
 
 TEST(PictureLoad, ReadsWhatImageMagickWrites) {
-  if (!std::filesystem::exists(convert_tool)) GTEST_SKIP() << "ImageMagick's convert is not installed at /usr/bin/convert";
+  if (!std::filesystem::exists(convert_tool))
+    GTEST_SKIP() << "ImageMagick's convert is not installed at /usr/bin/convert";
   TempFolder folder;
 
   // 7 x 5 (odd, so every depth pads its rows) random colours with alpha and the key colour.
@@ -270,11 +302,10 @@ TEST(PictureLoad, ReadsWhatImageMagickWrites) {
     SCOPED_TRACE(std::string(v.options) + " " + v.format);
     const std::string bmp = folder.file("out.bmp");
     const std::string reference = folder.file("out.rgba");
-    const std::string make = std::string(convert_tool) + " '" + source + "' " + v.options + " " + v.format + "'" +
-                             bmp + "'";
+    const std::string make =
+        std::string(convert_tool) + " '" + source + "' " + v.options + " " + v.format + "'" + bmp + "'";
     ASSERT_EQ(std::system(make.c_str()), 0) << make;
-    ASSERT_EQ(std::system((std::string(convert_tool) + " '" + bmp + "' -depth 8 rgba:'" + reference + "'").c_str()),
-              0);
+    ASSERT_EQ(std::system((std::string(convert_tool) + " '" + bmp + "' -depth 8 rgba:'" + reference + "'").c_str()), 0);
 
     // The file is the variant meant.
     const std::string file = slurp(bmp);

@@ -38,9 +38,7 @@ TEST(PlatformErrors, RaiseNamesTheInnermostProcedure) {
   int line = 0;
   auto result = run([&] {
     platform::ProcedureScope main_scope{"main", ""};
-    {
-      platform::ProcedureScope inner{"inc/classic", "PLAY_CLASSIC"};
-    }
+    { platform::ProcedureScope inner{"inc/classic", "PLAY_CLASSIC"}; }
     line = __LINE__ + 1;
     platform::raise_error(platform::ERROR_FILE_NOT_FOUND);
   });
@@ -62,8 +60,8 @@ TEST(PlatformErrors, RaiseNamesTheInnermostProcedure) {
     line = __LINE__ + 1;
     platform::raise_error(platform::ERROR_ILLEGAL_FUNCTION_CALL);
   });
-  EXPECT_EQ(result.report,
-            "\nAborting due to runtime error 1 (illegal function call) at line " + std::to_string(line) + " of main()\n\n");
+  EXPECT_EQ(result.report, "\nAborting due to runtime error 1 (illegal function call) at line " + std::to_string(line) +
+                               " of main()\n\n");
 }
 
 TEST(PlatformErrors, EndProgramGivesItsStatusWithoutReport) {
@@ -87,9 +85,24 @@ TEST(PlatformErrors, TableChecks) {
       {"no entries", [] { platform::Table<int> table(0); }, 1},
       {"negative count", [] { platform::Table<int> table(-5); }, 1},
       {"beyond the memory limit", [] { platform::Table<std::array<char, 1 << 20>> table(2000); }, 4},
-      {"index 0", [] { platform::Table<int> table(3); table(0) = 1; }, 6},
-      {"index past the end", [] { platform::Table<int> table(3); table(4) = 1; }, 6},
-      {"first and last index", [] { platform::Table<int> table(3); table(1) = table(3) = 2; }, 0},
+      {"index 0",
+       [] {
+         platform::Table<int> table(3);
+         table(0) = 1;
+       },
+       6},
+      {"index past the end",
+       [] {
+         platform::Table<int> table(3);
+         table(4) = 1;
+       },
+       6},
+      {"first and last index",
+       [] {
+         platform::Table<int> table(3);
+         table(1) = table(3) = 2;
+       },
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -1,6 +1,5 @@
 // Reading files and replacing them whole, also when the disk fails.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,9 +18,8 @@ class PlatformFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::headless::reset();
-    folder_ = fs::temp_directory_path() /
-              ("platform_files_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::temp_directory_path() / ("platform_files_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_ / "maps" / "desert");
   }

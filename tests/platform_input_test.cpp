@@ -22,8 +22,8 @@ TEST(PlatformInput, SleepBehaviours) {
   struct Case {
     const char* what;
     int ms;
-    double key_at;     // a key arrives then; < 0: none
-    bool key_before;   // a key is already waiting, its event raised
+    double key_at;    // a key arrives then; < 0: none
+    bool key_before;  // a key is already waiting, its event raised
     std::int64_t returns_at_us;
   };
   const Case cases[] = {
@@ -92,11 +92,9 @@ TEST(PlatformInput, QueueKeepsTheNewest15Keys) {
 TEST(PlatformInput, KeyTexts) {
   fresh();
   const std::pair<int, std::string> cases[] = {
-      {platform::KEY_ESCAPE, "\x1b"},
-      {129, "\x81"},
-      {platform::extended_key(72), "\xFF\x48"},  // Up
-      {platform::KEY_CLOSE_WINDOW, "\xFF\x6B"},
-      {platform::extended_key(134), "\xFF\x86"},  // F12
+      {platform::KEY_ESCAPE, "\x1b"},           {129, "\x81"},
+      {platform::extended_key(72), "\xFF\x48"},                                             // Up
+      {platform::KEY_CLOSE_WINDOW, "\xFF\x6B"}, {platform::extended_key(134), "\xFF\x86"},  // F12
   };
   for (const auto& [code, text] : cases) {
     platform::backend::push_key(code);
@@ -118,7 +116,8 @@ TEST(PlatformInput, HeldKeysAndMouseFollowTheScript) {
     bool p_held;
     std::int32_t mouse_x, buttons;
   };
-  const Step steps[] = {{99, false, -1, -1}, {1, true, -1, -1}, {50, true, 400, 1}, {50, false, 400, 1}, {50, false, -1, -1}};
+  const Step steps[] = {
+      {99, false, -1, -1}, {1, true, -1, -1}, {50, true, 400, 1}, {50, false, 400, 1}, {50, false, -1, -1}};
   for (const Step& step : steps) {
     platform::sleep_ms(step.sleep_ms);
     SCOPED_TRACE(headless::now_us());
@@ -158,13 +157,21 @@ TEST(PlatformInput, ScriptRunsOut) {
   const Case cases[] = {
       {"waiting for a key with no event left", [] { platform::sleep_ms(-1); }, -1, "script ran out at 0.3 s\n"},
       {"wait_key (31 polls of 10 ms + 10 us)", [] { platform::wait_key(); }, -1, "script ran out at 0.30031 s\n"},
-      {"a busy loop past the end time", [] { for (;;) platform::clock_seconds(); }, 2.5, "script ran out at 2.5 s\n"},
-      {"sleeping past the end time", [] { for (;;) platform::sleep_ms(100); }, 1.25, "script ran out at 1.25 s\n"},
+      {"a busy loop past the end time",
+       [] {
+         for (;;) platform::clock_seconds();
+       },
+       2.5, "script ran out at 2.5 s\n"},
+      {"sleeping past the end time",
+       [] {
+         for (;;) platform::sleep_ms(100);
+       },
+       1.25, "script ran out at 1.25 s\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     fresh();
-    headless::set_step_us(10);  // so that the busy loop's clock moves
+    headless::set_step_us(10);         // so that the busy loop's clock moves
     headless::at_mouse(0.3, 1, 1, 0);  // a last event that is not a key
     if (c.end_time >= 0) headless::set_end_time(c.end_time);
     const auto result = headless::run(c.body);

@@ -1,7 +1,6 @@
 // The screen on the headless backend: the mode, the text grid and its
 // font, text drawing, the lock and the frame that a presenter sees.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -38,12 +37,9 @@ TEST(PlatformScreen, TextGridChoosesTheFont) {
   };
   const Case cases[] = {
       {1366, 768, 170, 48, 16},  // the game's own grid on its desktops
-      {800, 600, 100, 37, 16},
-      {64, 256, 8, 16, 16},
-      {320, 140, 40, 10, 14},
-      {320, 200, 40, 25, 8},
-      {320, 120, 40, 10, 8},  // a 12-row cell has no font: the 8x8 one stays
-      {60, 100, 8, 6, 8},     // a 7-pixel cell is too narrow: the 8x8 font stays
+      {800, 600, 100, 37, 16},  {64, 256, 8, 16, 16},  {320, 140, 40, 10, 14},
+      {320, 200, 40, 25, 8},    {320, 120, 40, 10, 8},  // a 12-row cell has no font: the 8x8 one stays
+      {60, 100, 8, 6, 8},                               // a 7-pixel cell is too narrow: the 8x8 font stays
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));

@@ -46,7 +46,8 @@ class ClassicRules final : public RunRules {
     const std::int64_t right_edge = std::int64_t{game.screen_w} + game.scroll_x;
     const double r1 = platform::random_real();
     const double r2 = platform::random_real();
-    row_.x(ROW_LENGTH) = platform::round_half_even(platform::int_floor(r1 * 1000) + static_cast<double>(right_edge) + 1);
+    row_.x(ROW_LENGTH) =
+        platform::round_half_even(platform::int_floor(r1 * 1000) + static_cast<double>(right_edge) + 1);
     row_.kind(ROW_LENGTH) = random_kind(r2);
     while (row_.x(ROW_LENGTH) < std::int64_t{row_.x(ROW_LENGTH - 1)} + 200 || row_.x(ROW_LENGTH) < right_edge) {
       const double r3 = platform::random_real();
@@ -110,7 +111,9 @@ class ClassicRules final : public RunRules {
 
 }  // namespace
 
-bool classic_runner_hit_by(std::int32_t obstacle_x) { return in_collision_window(obstacle_x) && game.runner_height < 10; }
+bool classic_runner_hit_by(std::int32_t obstacle_x) {
+  return in_collision_window(obstacle_x) && game.runner_height < 10;
+}
 
 std::unique_ptr<RunRules> classic_rules(ObstacleRow& row) { return std::make_unique<ClassicRules>(row); }
 

@@ -18,7 +18,8 @@ void PLAY_CLASSIC();
 bool classic_runner_hit_by(std::int32_t obstacle_x);
 
 // ---------------------------------------------------------------------------
-// What the free run shares with the classic run.
+// What the free run shares with the classic run. A failure in these pieces
+// is reported at the line of the run procedure's statement that called them.
 
 // The obstacle tables a run owns, indexed from 1.
 struct ObstacleRow {
@@ -53,13 +54,15 @@ void load_background(platform::SourceLine where = platform::SourceLine::current(
 // Loads hindernis_1.bmp to hindernis_N.bmp into the row's pictures.
 void load_obstacle_images(ObstacleRow& row, platform::SourceLine where = platform::SourceLine::current());
 // Places obstacle i of the first row: two draws, for its x and its picture.
-void place_first_row_obstacle(ObstacleRow& row, std::int32_t i);
+void place_first_row_obstacle(ObstacleRow& row, std::int32_t i,
+                              platform::SourceLine where = platform::SourceLine::current());
 // The base line: where the runner's and the obstacles' top edges stand.
 double base_y();
 // Whether an obstacle at world x is within the runner's collision window.
 bool in_collision_window(std::int32_t obstacle_x);
 // Draws obstacle i of the row, keyed, at its screen x and the given y.
-void draw_obstacle(ObstacleRow& row, std::int32_t i, double y);
+void draw_obstacle(ObstacleRow& row, std::int32_t i, double y,
+                   platform::SourceLine where = platform::SourceLine::current());
 
 // A level comes once the score passes 5 x level squared, with the message; from level 6 a last life gets company.
 void check_level();
@@ -71,16 +74,16 @@ void update_speed();
 class RunRules {
  public:
   virtual ~RunRules() = default;
-  virtual void recycle_front_obstacle() = 0;      // when obstacle 1 has been removed
-  virtual void test_collisions() = 0;             // obstacles 1 and 2 against the runner
-  virtual void after_background() {}             // between the background and its wrap
+  virtual void recycle_front_obstacle() = 0;  // when obstacle 1 has been removed
+  virtual void test_collisions() = 0;         // obstacles 1 and 2 against the runner
+  virtual void after_background() {}          // between the background and its wrap
   virtual void draw_runner_and_obstacles() = 0;
-  virtual void poll_held_keys() = 0;              // after the frame has been shown
+  virtual void poll_held_keys() = 0;  // after the frame has been shown
 };
 
 // One frame's picture, composed under the screen lock and shown at its unlock.
-void compose_frame(RunRules& rules);
+void compose_frame(RunRules& rules, platform::SourceLine where = platform::SourceLine::current());
 // The frame loop of a run, until Escape or the last life ends it.
-void run_frames(RunRules& rules, ObstacleRow& row);
+void run_frames(RunRules& rules, ObstacleRow& row, platform::SourceLine where = platform::SourceLine::current());
 // The classic run's own steps, over its row (also for measuring a frame).
 std::unique_ptr<RunRules> classic_rules(ObstacleRow& row);

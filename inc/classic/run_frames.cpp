@@ -18,12 +18,12 @@ void wait_out_frame_delay() {
   }
 }
 
-void draw_background() {
+void draw_background(platform::SourceLine where) {
   game.bg_tile_x = 1;
   const std::int64_t last_tile_x = std::int64_t{game.bg_w} + game.screen_w - 1;
   while (game.bg_tile_x <= last_tile_x) {
     mapdata::draw_picture(game.bg_tile_x - game.bg_scroll, game.screen_h - game.bg_h, game.background_image,
-                          mapdata::DrawMode::opaque);
+                          mapdata::DrawMode::opaque, where);
     game.bg_tile_x += game.bg_w;
   }
 }
@@ -33,20 +33,21 @@ void wrap_background() {
   if (game.bg_scroll > std::int64_t{game.bg_tile_x} - 2560) game.bg_scroll = 1;
 }
 
-void draw_status_lines() {
+void draw_status_lines(platform::SourceLine where) {
   using platform::decimal;
   platform::draw_text(10, 10,
                       "Level: " + decimal(game.level) + "  Punkte: " + decimal(game.score) +
-                          "  Speed: " + decimal(game.speed) + " Leben: " + decimal(game.lives));
+                          "  Speed: " + decimal(game.speed) + " Leben: " + decimal(game.lives),
+                      where);
   const std::string highscore_line = "Highscore: " + decimal(game.highscore) + " by " + game.highscore_name;
-  platform::draw_text(game.screen_w - 14.0 * static_cast<double>(highscore_line.size()), 10, highscore_line);
+  platform::draw_text(game.screen_w - 14.0 * static_cast<double>(highscore_line.size()), 10, highscore_line, where);
 }
 
 // The level message shows for 5 s after the level-up; its x follows the screen's height.
-void draw_level_message() {
+void draw_level_message(platform::SourceLine where) {
   if (platform::clock_seconds() - 5 < game.level_message_time) {
     platform::draw_text((game.screen_h / 2.0 - static_cast<double>(game.level_message.size())) * 1.5, 525,
-                        game.level_message);
+                        game.level_message, where);
   }
 }
 
@@ -122,12 +123,12 @@ void load_obstacle_images(ObstacleRow& row, platform::SourceLine where) {
   }
 }
 
-void place_first_row_obstacle(ObstacleRow& row, std::int32_t i) {
+void place_first_row_obstacle(ObstacleRow& row, std::int32_t i, platform::SourceLine where) {
   const double r1 = platform::random_real();
   const double r2 = platform::random_real();
   const double spacing = game.screen_w / (game.obstacle_count - 1.0);
-  row.x(i) = platform::round_half_even(platform::int_floor(r1 * 300) + spacing * i + 100);
-  row.kind(i) = platform::int_floor(r2 * game.obstacle_image_count) + 1;
+  row.x(i, where) = platform::round_half_even(platform::int_floor(r1 * 300) + spacing * i + 100);
+  row.kind(i, where) = platform::int_floor(r2 * game.obstacle_image_count) + 1;
 }
 
 double base_y() { return game.screen_h - 150 + game.ground_offset; }
@@ -136,34 +137,34 @@ bool in_collision_window(std::int32_t obstacle_x) {
   return std::int64_t{game.scroll_x} + 180 < obstacle_x && obstacle_x < std::int64_t{game.scroll_x} + 220;
 }
 
-void draw_obstacle(ObstacleRow& row, std::int32_t i, double y) {
-  mapdata::draw_picture(static_cast<double>(row.x(i)) - game.scroll_x, y, row.images(row.kind(i)),
-                        mapdata::DrawMode::keyed);
+void draw_obstacle(ObstacleRow& row, std::int32_t i, double y, platform::SourceLine where) {
+  mapdata::draw_picture(static_cast<double>(row.x(i, where)) - game.scroll_x, y, row.images(row.kind(i, where), where),
+                        mapdata::DrawMode::keyed, where);
 }
 
-void compose_frame(RunRules& rules) {
+void compose_frame(RunRules& rules, platform::SourceLine where) {
   platform::lock_screen();
   platform::clear_screen();
   platform::set_colour(WHITE, static_cast<std::uint32_t>(game.background_colour));
-  draw_background();
+  draw_background(where);
   rules.after_background();
   wrap_background();
-  draw_status_lines();
+  draw_status_lines(where);
   rules.draw_runner_and_obstacles();
-  draw_level_message();
+  draw_level_message(where);
   platform::unlock_screen();
 }
 
-void run_frames(RunRules& rules, ObstacleRow& row) {
+void run_frames(RunRules& rules, ObstacleRow& row, platform::SourceLine where) {
   for (;;) {
-    if (row.x(1) == 0) rules.recycle_front_obstacle();
+    if (row.x(1, where) == 0) rules.recycle_front_obstacle();
     // One key a frame; only Escape acts.
     if (platform::read_key() == "\x1b") {
       GAME_END();
       M_WAIT();
       return;
     }
-    if (row.x(1) < std::int64_t{game.scroll_x} - 100) row.x(1) = 0;
+    if (row.x(1, where) < std::int64_t{game.scroll_x} - 100) row.x(1, where) = 0;
     rules.test_collisions();
     if (game.lives < 1) {
       GAME_END();
@@ -172,7 +173,7 @@ void run_frames(RunRules& rules, ObstacleRow& row) {
     game.bg_scroll += 2;
     wait_out_frame_delay();
 
-    compose_frame(rules);
+    compose_frame(rules, where);
 
     rules.poll_held_keys();
     check_level();

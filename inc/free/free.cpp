@@ -82,8 +82,8 @@ void recycle_free_row(ObstacleRow& row, platform::Table<std::int32_t>& height) {
   }
   game.obstacle_index = 1;
   const std::int64_t right_edge = std::int64_t{game.screen_w} + game.scroll_x;
-  row.x(last) =
-      platform::round_half_even(static_cast<double>(right_edge) + platform::int_floor(platform::random_real() * 250) + 1);
+  row.x(last) = platform::round_half_even(static_cast<double>(right_edge) +
+                                          platform::int_floor(platform::random_real() * 250) + 1);
   row.kind(last) = random_kind();
   height(last) = random_height();
   while (row.x(last) < std::int64_t{row.x(last - 1)} + 50 || row.x(last) < right_edge) {

@@ -40,14 +40,18 @@ void M_WAIT() {
   }
 }
 
-void draw_banner() {
-  if (game.banner_tick < 5) mapdata::draw_picture(centre_x() - 150, 10, game.banner_image_1, mapdata::DrawMode::keyed);
-  if (game.banner_tick > 4) mapdata::draw_picture(centre_x() - 150, 10, game.banner_image_2, mapdata::DrawMode::keyed);
+void draw_banner(platform::SourceLine where) {
+  if (game.banner_tick < 5) {
+    mapdata::draw_picture(centre_x() - 150, 10, game.banner_image_1, mapdata::DrawMode::keyed, where);
+  }
+  if (game.banner_tick > 4) {
+    mapdata::draw_picture(centre_x() - 150, 10, game.banner_image_2, mapdata::DrawMode::keyed, where);
+  }
   if (game.banner_tick > 7) game.banner_tick = 0;
 }
 
-void draw_menu_rows(std::span<const MenuRow> rows) {
-  for (const MenuRow& row : rows) platform::draw_text(centre_x() + row.x, centre_y() + row.y, row.text);
+void draw_menu_rows(std::span<const MenuRow> rows, platform::SourceLine where) {
+  for (const MenuRow& row : rows) platform::draw_text(centre_x() + row.x, centre_y() + row.y, row.text, where);
 }
 
 bool test_menu_rows(std::span<const MenuRow> rows) {
@@ -63,15 +67,15 @@ bool test_menu_rows(std::span<const MenuRow> rows) {
   return false;
 }
 
-void run_map_menu(std::span<const MenuRow> rows) {
+void run_map_menu(std::span<const MenuRow> rows, platform::SourceLine where) {
   platform::clear_screen();
   for (;;) {
     game.banner_tick += 1;
     platform::lock_screen();
     platform::set_colour(0xFFFFFF, 0);
     platform::clear_screen();
-    draw_banner();
-    draw_menu_rows(rows);
+    draw_banner(where);
+    draw_menu_rows(rows, where);
     platform::unlock_screen();
     platform::sleep_ms(100);
     poll_mouse_into_state();
@@ -84,4 +88,3 @@ void select_map(const char* folder) {
   platform::clear_screen();
   M_WAIT();
 }
-

@@ -47,8 +47,7 @@ void put_chunk(Bytes& out, std::string_view type, const Bytes& data) {
 
 bool write_png(const std::string& path, std::span<const std::uint32_t> pixels, std::int32_t width,
                std::int32_t height) {
-  if (width < 1 || height < 1 ||
-      pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+  if (width < 1 || height < 1 || pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
     return false;
   }
   const auto w = static_cast<std::size_t>(width);

@@ -9,7 +9,6 @@
 namespace platform::headless {
 
 // Writes width x height pixels 0xAARRGGBB (alpha ignored); false on any failure.
-bool write_png(const std::string& path, std::span<const std::uint32_t> pixels, std::int32_t width,
-               std::int32_t height);
+bool write_png(const std::string& path, std::span<const std::uint32_t> pixels, std::int32_t width, std::int32_t height);
 
 }  // namespace platform::headless

@@ -22,14 +22,12 @@ std::string without_quotes(const std::string& name) {
 void check_round_trip(const mapdata::MapRecord& read, mapdata::RecordLayout layout) {
   mapdata::MapRecord again;
   mapdata::parse_map_record(mapdata::format_map_record(read, layout), layout, again);
-  const bool same_integers = again.background_colour == read.background_colour &&
-                             again.highscore == read.highscore &&
+  const bool same_integers = again.background_colour == read.background_colour && again.highscore == read.highscore &&
                              again.obstacle_image_count == read.obstacle_image_count &&
                              again.height_range == read.height_range && again.obstacle_count == read.obstacle_count;
   // Sixteen significant digits keep a double to within a few units of its last place.
   const bool same_offset = std::isfinite(again.ground_offset) &&
-                           std::fabs(again.ground_offset - read.ground_offset) <=
-                               std::fabs(read.ground_offset) * 1e-15;
+                           std::fabs(again.ground_offset - read.ground_offset) <= std::fabs(read.ground_offset) * 1e-15;
   if (!same_integers || !same_offset || again.highscore_name != without_quotes(read.highscore_name)) {
     __builtin_trap();
   }
