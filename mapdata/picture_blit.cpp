@@ -97,14 +97,20 @@ void opaque_scalar(std::uint32_t* dst, std::size_t dst_stride, const std::uint32
   }
 }
 
-void packed_scalar(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns& packed, std::size_t first_row,
-                   std::size_t rows, std::int64_t clip_begin, std::int64_t clip_end) {
+// The walk of a packed picture's runs, the same for every vector unit:
+// `copy` is that unit's copy of a stretch. Inlined into each unit's function
+// so that the copy is compiled for that unit.
+template <void (*copy)(std::uint32_t*, const std::uint32_t*, std::size_t)>
+__attribute__((always_inline)) inline void walk_packed(std::uint32_t* dst, std::size_t dst_stride,
+                                                       const PackedRuns& packed, std::size_t first_row,
+                                                       std::size_t rows, std::int64_t clip_begin,
+                                                       std::int64_t clip_end) {
   PackedDraw draw(packed, first_row, rows, clip_begin, clip_end);
   if (draw.whole_rows) {
     for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
       for (const PixelRun* end = draw.row_end(r); draw.run < end; ++draw.run) {
         const auto length = static_cast<std::size_t>(draw.run->end - draw.run->begin);
-        std::memcpy(dst + draw.run->begin, draw.pixels, length * sizeof(std::uint32_t));
+        copy(dst + draw.run->begin, draw.pixels, length);
         draw.pixels += length;
       }
     }
@@ -113,8 +119,17 @@ void packed_scalar(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns&
   std::size_t offset = 0, length = 0;
   const std::uint32_t* src = nullptr;
   for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
-    while (draw.next_clipped(r, offset, src, length)) std::memcpy(dst + offset, src, length * sizeof(std::uint32_t));
+    while (draw.next_clipped(r, offset, src, length)) copy(dst + offset, src, length);
   }
+}
+
+inline void copy_scalar(std::uint32_t* dst, const std::uint32_t* src, std::size_t n) {
+  std::memcpy(dst, src, n * sizeof(std::uint32_t));
+}
+
+void packed_scalar(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns& packed, std::size_t first_row,
+                   std::size_t rows, std::int64_t clip_begin, std::int64_t clip_end) {
+  walk_packed<copy_scalar>(dst, dst_stride, packed, first_row, rows, clip_begin, clip_end);
 }
 
 #ifdef TANDREL_X86_KERNELS
@@ -190,22 +205,7 @@ void opaque_sse2(std::uint32_t* dst, std::size_t dst_stride, const std::uint32_t
 
 void packed_sse2(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns& packed, std::size_t first_row,
                  std::size_t rows, std::int64_t clip_begin, std::int64_t clip_end) {
-  PackedDraw draw(packed, first_row, rows, clip_begin, clip_end);
-  if (draw.whole_rows) {
-    for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
-      for (const PixelRun* end = draw.row_end(r); draw.run < end; ++draw.run) {
-        const auto length = static_cast<std::size_t>(draw.run->end - draw.run->begin);
-        copy_sse2(dst + draw.run->begin, draw.pixels, length);
-        draw.pixels += length;
-      }
-    }
-    return;
-  }
-  std::size_t offset = 0, length = 0;
-  const std::uint32_t* src = nullptr;
-  for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
-    while (draw.next_clipped(r, offset, src, length)) copy_sse2(dst + offset, src, length);
-  }
+  walk_packed<copy_sse2>(dst, dst_stride, packed, first_row, rows, clip_begin, clip_end);
 }
 
 __attribute__((target("avx2"))) void keyed_avx2(std::uint32_t* dst, const std::uint32_t* src, std::size_t count) {
@@ -276,22 +276,7 @@ __attribute__((target("avx2"))) void opaque_avx2(std::uint32_t* dst, std::size_t
 __attribute__((target("avx2"))) void packed_avx2(std::uint32_t* dst, std::size_t dst_stride, const PackedRuns& packed,
                                                  std::size_t first_row, std::size_t rows, std::int64_t clip_begin,
                                                  std::int64_t clip_end) {
-  PackedDraw draw(packed, first_row, rows, clip_begin, clip_end);
-  if (draw.whole_rows) {
-    for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
-      for (const PixelRun* end = draw.row_end(r); draw.run < end; ++draw.run) {
-        const auto length = static_cast<std::size_t>(draw.run->end - draw.run->begin);
-        copy_avx2(dst + draw.run->begin, draw.pixels, length);
-        draw.pixels += length;
-      }
-    }
-    return;
-  }
-  std::size_t offset = 0, length = 0;
-  const std::uint32_t* src = nullptr;
-  for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
-    while (draw.next_clipped(r, offset, src, length)) copy_avx2(dst + offset, src, length);
-  }
+  walk_packed<copy_avx2>(dst, dst_stride, packed, first_row, rows, clip_begin, clip_end);
 }
 
 // AVX-512: sixteen pixels a step; the compare gives a mask register that the
@@ -378,22 +363,7 @@ __attribute__((target("avx512f"))) void opaque_avx512(std::uint32_t* dst, std::s
 __attribute__((target("avx512f"))) void packed_avx512(std::uint32_t* dst, std::size_t dst_stride,
                                                       const PackedRuns& packed, std::size_t first_row, std::size_t rows,
                                                       std::int64_t clip_begin, std::int64_t clip_end) {
-  PackedDraw draw(packed, first_row, rows, clip_begin, clip_end);
-  if (draw.whole_rows) {
-    for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
-      for (const PixelRun* end = draw.row_end(r); draw.run < end; ++draw.run) {
-        const auto length = static_cast<std::size_t>(draw.run->end - draw.run->begin);
-        copy_avx512(dst + draw.run->begin, draw.pixels, length);
-        draw.pixels += length;
-      }
-    }
-    return;
-  }
-  std::size_t offset = 0, length = 0;
-  const std::uint32_t* src = nullptr;
-  for (std::size_t r = 0; r < draw.rows; ++r, dst += dst_stride) {
-    while (draw.next_clipped(r, offset, src, length)) copy_avx512(dst + offset, src, length);
-  }
+  walk_packed<copy_avx512>(dst, dst_stride, packed, first_row, rows, clip_begin, clip_end);
 }
 
 #endif  // TANDREL_X86_KERNELS
