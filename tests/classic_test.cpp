@@ -298,10 +298,8 @@ TEST(ClassicRun, FromTheMenuToANewHighscoreInTheMapFile) {
   fixture::WorkingFolder folder;
   fixture::fresh_program();
   fixture::make_classic_map("desert", "4210752,0,\"Old\",0,1,5\r\n");
-  platform::headless::at_mouse(0.15, 500, 110, 1);  // "Klassisch"
-  platform::headless::at_mouse(0.4, 500, 110, 0);
-  platform::headless::at_mouse(0.65, 500, 110, 1);  // "Wüste"
-  platform::headless::at_mouse(0.9, 500, 110, 0);
+  fixture::click(0.15, 500, 110);  // "Klassisch"
+  fixture::click(0.65, 500, 110);  // "Wüste"
   const fixture::NameAtGameOver entry = fixture::type_name_at_game_over("Ada L\r", 1.0, 60);
   platform::headless::set_end_time(62);
   const auto result = platform::headless::run(TANDREL_MAIN);

@@ -209,10 +209,8 @@ TEST(FreeRun, FromTheMenuToANewHighscoreInTheMapFile) {
   fixture::WorkingFolder folder;
   fixture::fresh_program();
   fixture::make_free_map("sky", "8421504,0,\"Old\",-2.5,1,1,3\r\n");
-  platform::headless::at_mouse(0.15, 500, 130, 1);  // "Free (Beta)"
-  platform::headless::at_mouse(0.4, 500, 130, 0);
-  platform::headless::at_mouse(0.65, 500, 110, 1);  // "Sky"
-  platform::headless::at_mouse(0.9, 500, 110, 0);
+  fixture::click(0.15, 500, 130);  // "Free (Beta)"
+  fixture::click(0.65, 500, 110);  // "Sky"
   const fixture::NameAtGameOver entry = fixture::type_name_at_game_over("Zo\x81\r", 1.0, 60);
   platform::headless::set_end_time(62);
   const auto result = platform::headless::run(TANDREL_MAIN);

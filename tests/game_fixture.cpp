@@ -106,6 +106,11 @@ void make_banners() {
   write_bmp("header2.bmp", 300, 60, 0xFF4020);
 }
 
+void click(double at, std::int32_t x, std::int32_t y, double hold) {
+  platform::headless::at_mouse(at, x, y, 1);
+  platform::headless::at_mouse(at + hold, x, y, 0);
+}
+
 void fresh_program(std::int32_t width, std::int32_t height) {
   make_banners();
   platform::headless::reset({width, height});

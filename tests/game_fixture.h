@@ -61,6 +61,10 @@ void fresh_program(std::int32_t width = 1366, std::int32_t height = 768);
 // (screen mode and 8x16 text) but without banners or menus.
 void fresh_game(std::int32_t width = 1366, std::int32_t height = 768);
 
+// A left click at (x, y): the button goes down at `at` and up `hold` seconds
+// later, long enough for a menu that polls the mouse every 100 ms.
+void click(double at, std::int32_t x, std::int32_t y, double hold = 0.25);
+
 // Calls `per_frame` once in each run frame's wait (noticing that scroll_x
 // has moved on), until the virtual clock reaches `until`: the k-th call sees
 // frames 1 to k-1 finished and frame k's steps up to its hit tests done.

@@ -99,8 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(MapMenu, BackRowHasNoRightBoundAndTheMainMenuGoesOnToEscape) {
   fixture::WorkingFolder folder;
   fixture::fresh_program();
-  at_mouse(0.15, 500, 110, 1);
-  at_mouse(0.4, 500, 110, 0);
+  fixture::click(0.15, 500, 110);
   bool map_menu_shown = false;
   platform::headless::at_call(0.55, [&] { map_menu_shown = fixture::text_shown_at(483, 104, "W\x81ste"); });
   // "Zurück": cx - 300 < x, cy - 350 < y < cy - 330.
@@ -116,11 +115,9 @@ TEST(MapMenu, BackRowHasNoRightBoundAndTheMainMenuGoesOnToEscape) {
 TEST(MapMenu, KeysWaitForTheMainMenuWhichReadsOnePerFrame) {
   fixture::WorkingFolder folder;
   fixture::fresh_program();
-  at_mouse(0.15, 500, 110, 1);
-  at_mouse(0.4, 500, 110, 0);
+  fixture::click(0.15, 500, 110);
   platform::headless::at_text(0.5, "ab\x1b");
-  at_mouse(1.5, 700, 40, 1);
-  at_mouse(1.65, 700, 40, 0);
+  fixture::click(1.5, 700, 40, 0.15);
   const auto result = platform::headless::run(TANDREL_MAIN);
   EXPECT_EQ(result.status, 0) << result.report;
   // Three frames of the main menu after the back row, each shortened by nothing (the key event is long lowered).
@@ -140,8 +137,7 @@ TEST(Banner, BlinksEveryFourFramesAcrossScreens) {
       first_banner_shown.push_back((platform::headless::pixel(683 - 150 + 5, 15) & 0xFFFFFF) == 0x2040FF);
     });
   }
-  at_mouse(0.82, 500, 110, 1);  // into the classic map menu in the ninth frame
-  at_mouse(0.95, 500, 110, 0);
+  fixture::click(0.82, 500, 110, 0.13);  // into the classic map menu in the ninth frame
   platform::headless::set_end_time(2.45);
   platform::headless::run(TANDREL_MAIN);
 
